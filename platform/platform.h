@@ -1,0 +1,69 @@
+// The operating-system services the recorder calls, under the names Windows gives them.
+//
+// Each platform implements this header in a file of its own (windows.cpp, posix.cpp); the build
+// links exactly one of them, or the fake platform of the unit tests.
+#ifndef TARNWHISTLE_PLATFORM_PLATFORM_H
+#define TARNWHISTLE_PLATFORM_PLATFORM_H
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Text as UTF-16 code units, one code unit per element whatever the size of wchar_t.
+using WideString = std::wstring;
+
+using BOOL = int;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using HANDLE = void *;
+
+struct SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+};
+
+constexpr DWORD GENERIC_WRITE = 0x40000000;
+constexpr DWORD FILE_SHARE_READ = 0x00000001;
+constexpr DWORD CREATE_ALWAYS = 2;
+constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
+constexpr DWORD MAX_PATH = 260;
+inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+
+// The process's whole command line, owned by the process.
+const wchar_t *GetCommandLineW();
+
+// Splits a command line by the platform's standard rules into one freshly allocated block (to be
+// released with LocalFree) holding at least element 0; stores the count. Null on failure.
+wchar_t **CommandLineToArgvW(const wchar_t *commandLine, int *count);
+
+// Releases a block obtained from CommandLineToArgvW.
+void *LocalFree(void *block);
+
+// Copies the temporary-files directory, ending in a separator, into the buffer. Returns its length
+// without the NUL, 0 on failure, or the size needed (NUL included) when the buffer is too small.
+DWORD GetTempPathW(DWORD bufferLength, wchar_t *buffer);
+
+// The current local wall-clock date and time.
+void GetLocalTime(SYSTEMTIME *time);
+
+// Creates or opens a file; INVALID_HANDLE_VALUE on failure.
+HANDLE CreateFileW(const wchar_t *fileName, DWORD desiredAccess, DWORD shareMode,
+                   void *securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
+                   HANDLE templateFile);
+
+// Writes synchronously at the file's current position.
+BOOL WriteFile(HANDLE file, const void *buffer, DWORD bytesToWrite, DWORD *bytesWritten,
+               void *overlapped);
+
+BOOL CloseHandle(HANDLE object);
+
+} // namespace platform
+
+#endif

@@ -1,0 +1,30 @@
+// Where the record goes: the temporary-files directory, a name from the local time, a new file.
+#ifndef TARNWHISTLE_RECORDER_LOG_FILE_H
+#define TARNWHISTLE_RECORDER_LOG_FILE_H
+
+#include "platform/platform.h"
+
+#include <optional>
+#include <string_view>
+
+using platform::WideString;
+using LogFile = platform::HANDLE;
+
+constexpr std::wstring_view LOG_PREFIX = L"Tarnwhistle_";
+constexpr std::wstring_view LOG_EXTENSION = L".log";
+
+// The temporary-files directory as the platform gives it, ending in its separator; nothing when
+// the platform fails or the text does not fit in MAX_PATH code units with its NUL.
+std::optional<WideString> GetTempDirectory();
+
+// Reads the local time once and formats it as YYYY-MM-DD_hh-mm-ss (the year at least 4 digits).
+WideString FormatTimestamp();
+
+// The directory, LOG_PREFIX, the timestamp and LOG_EXTENSION, with nothing between them.
+WideString BuildLogPath(WideString directory, const WideString &timestamp);
+
+// Creates the file, replacing one of the same name, open for writing and shared only for
+// reading. INVALID_HANDLE_VALUE when it cannot be created.
+LogFile OpenLogFile(const WideString &path);
+
+#endif

@@ -1,0 +1,24 @@
+// The record: what the log file holds, line by line, in UTF-16 little-endian.
+#ifndef TARNWHISTLE_RECORDER_RECORD_H
+#define TARNWHISTLE_RECORDER_RECORD_H
+
+#include "recorder/exit_status.h"
+#include "recorder/log_file.h"
+
+#include <span>
+
+// The split command line: element 0 is the program as invoked, then the arguments in order.
+using ArgumentVector = std::span<wchar_t *const>;
+
+// The argument wrapped in double quotes when it holds a space (U+0020), otherwise unchanged.
+// Nothing inside is escaped.
+WideString QuoteIfSpaced(const WideString &argument);
+
+// Writes one complete line, CR LF included, with a single write of two bytes per code unit.
+void WriteRecordLine(LogFile file, const WideString &line);
+
+// Writes the byte-order mark, the program line, one line per argument and the return-code line,
+// one write each; a failed write does not stop the ones after it.
+void WriteRecord(LogFile file, ArgumentVector arguments, ExitStatus status);
+
+#endif
