@@ -1,0 +1,11 @@
+// The Windows process entry: a GUI-subsystem program with no window.
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include "recorder/run.h"
+
+// The recorder reads the wide command line itself; the narrow one here would lose characters.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunRecorder(); }
