@@ -1,0 +1,8 @@
+// The POSIX process entry.
+#include "platform/posix.h"
+#include "recorder/run.h"
+
+int main(int argc, char **argv) {
+  platform::SetProcessArguments(argc, argv);
+  return RunRecorder();
+}

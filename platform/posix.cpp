@@ -1,0 +1,249 @@
+// The platform operations on POSIX systems, standing in for the Windows services of the same name.
+#include "platform/posix.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// The process's argv, kept as the process keeps its command line on Windows.
+int processArgc = 0;
+char **processArgv = nullptr;
+
+constexpr wchar_t kEscapeBase = 0xDC00;
+
+// Length of the valid UTF-8 sequence starting at bytes[0], or 0 when there is none. Overlong forms,
+// surrogates and values above U+10FFFF are not valid.
+std::size_t SequenceLength(const unsigned char *bytes, std::size_t available) {
+  const unsigned char lead = bytes[0];
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
+  if (lead < 0x80)
+    return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0)
+      low = 0xA0;
+    if (lead == 0xED)
+      high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0)
+      low = 0x90;
+    if (lead == 0xF4)
+      high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (available < length || bytes[1] < low || bytes[1] > high)
+    return 0;
+  for (std::size_t i = 2; i < length; ++i)
+    if ((bytes[i] & 0xC0) != 0x80)
+      return 0;
+  return length;
+}
+
+// Decodes into out, which has room for at least one unit per byte; returns the end.
+wchar_t *DecodeInto(std::string_view text, wchar_t *out) {
+  const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t length = SequenceLength(bytes + i, text.size() - i);
+    if (length == 0) {
+      *out++ = static_cast<wchar_t>(kEscapeBase + bytes[i++]);
+      continue;
+    }
+    std::uint32_t point = length == 1 ? bytes[i] : bytes[i] & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k)
+      point = (point << 6) | (bytes[i + k] & 0x3F);
+    if (point >= 0x10000) {
+      point -= 0x10000;
+      *out++ = static_cast<wchar_t>(0xD800 + (point >> 10));
+      *out++ = static_cast<wchar_t>(0xDC00 + (point & 0x3FF));
+    } else {
+      *out++ = static_cast<wchar_t>(point);
+    }
+    i += length;
+  }
+  return out;
+}
+
+platform::HANDLE HandleOf(int descriptor) {
+  return reinterpret_cast<platform::HANDLE>(static_cast<std::intptr_t>(descriptor));
+}
+
+int DescriptorOf(platform::HANDLE handle) {
+  return static_cast<int>(reinterpret_cast<std::intptr_t>(handle));
+}
+
+// Takes the newly opened file for the log, or refuses it: the name is predictable and the
+// directory may be shared, so it must be our own plain file, not held by another run.
+bool ClaimLogFile(int descriptor) {
+  struct stat status;
+  if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid() ||
+      status.st_nlink != 1)
+    return false;
+  struct flock lock = {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  if (fcntl(descriptor, F_SETLK, &lock) != 0 || ftruncate(descriptor, 0) != 0)
+    return false;
+  // The record holds command lines, which can hold secrets.
+  return (status.st_mode & 07777) == 0600 || fchmod(descriptor, 0600) == 0;
+}
+
+} // namespace
+
+namespace platform {
+
+void SetProcessArguments(int argc, char **argv) {
+  processArgc = argc;
+  processArgv = argv;
+}
+
+WideString DecodeBytes(std::string_view bytes) {
+  WideString units(bytes.size(), L'\0');
+  units.resize(static_cast<std::size_t>(DecodeInto(bytes, units.data()) - units.data()));
+  return units;
+}
+
+std::optional<std::string> EncodeUnits(std::wstring_view units) {
+  std::string bytes;
+  bytes.reserve(units.size() * 3);
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    std::uint32_t point = static_cast<std::uint32_t>(units[i]);
+    if (point >= 0xD800 && point <= 0xDBFF && i + 1 < units.size() &&
+        static_cast<std::uint32_t>(units[i + 1]) >= 0xDC00 &&
+        static_cast<std::uint32_t>(units[i + 1]) <= 0xDFFF) {
+      point =
+          0x10000 + ((point - 0xD800) << 10) + (static_cast<std::uint32_t>(units[++i]) - 0xDC00);
+    } else if (point >= 0xDC80 && point <= 0xDCFF) {
+      bytes.push_back(static_cast<char>(point - kEscapeBase));
+      continue;
+    } else if ((point >= 0xD800 && point <= 0xDFFF) || point > 0xFFFF) {
+      return std::nullopt;
+    }
+    if (point < 0x80) {
+      bytes.push_back(static_cast<char>(point));
+    } else if (point < 0x800) {
+      bytes.push_back(static_cast<char>(0xC0 | (point >> 6)));
+      bytes.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else if (point < 0x10000) {
+      bytes.push_back(static_cast<char>(0xE0 | (point >> 12)));
+      bytes.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+      bytes.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else {
+      bytes.push_back(static_cast<char>(0xF0 | (point >> 18)));
+      bytes.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
+      bytes.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
+      bytes.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    }
+  }
+  return bytes;
+}
+
+// There is no command line on POSIX: the argv given to SetProcessArguments takes its place.
+const wchar_t *GetCommandLineW() { return L""; }
+
+wchar_t **CommandLineToArgvW(const wchar_t *, int *count) {
+  if (processArgc < 1 || processArgv == nullptr)
+    return nullptr;
+  const auto argc = static_cast<std::size_t>(processArgc);
+  // One block, as on Windows: the pointers, then the strings, one unit per byte at most.
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < argc; ++i)
+    units += std::strlen(processArgv[i]) + 1;
+  const std::size_t pointerBytes = (argc + 1) * sizeof(wchar_t *);
+  void *memory = std::malloc(pointerBytes + units * sizeof(wchar_t));
+  if (memory == nullptr)
+    return nullptr;
+  auto *block = static_cast<wchar_t **>(memory);
+  auto *text = reinterpret_cast<wchar_t *>(static_cast<char *>(memory) + pointerBytes);
+  for (std::size_t i = 0; i < argc; ++i) {
+    block[i] = text;
+    text = DecodeInto(processArgv[i], text);
+    *text++ = L'\0';
+  }
+  block[argc] = nullptr;
+  *count = processArgc;
+  return block;
+}
+
+void *LocalFree(void *block) {
+  std::free(block);
+  return nullptr;
+}
+
+DWORD GetTempPathW(DWORD bufferLength, wchar_t *buffer) {
+  const char *variable = std::getenv("TMPDIR");
+  WideString directory = DecodeBytes(variable != nullptr && *variable != '\0' ? variable : "/tmp");
+  if (directory.back() != L'/')
+    directory.push_back(L'/');
+  const std::size_t needed = directory.size() + 1;
+  if (needed > bufferLength)
+    return needed > UINT32_MAX ? UINT32_MAX : static_cast<DWORD>(needed);
+  std::memcpy(buffer, directory.c_str(), needed * sizeof(wchar_t));
+  return static_cast<DWORD>(directory.size());
+}
+
+void GetLocalTime(SYSTEMTIME *time) {
+  struct timespec now = {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  tzset();
+  struct tm local = {};
+  if (localtime_r(&now.tv_sec, &local) == nullptr) {
+    *time = {};
+    return;
+  }
+  *time = {static_cast<WORD>(local.tm_year + 1900), static_cast<WORD>(local.tm_mon + 1),
+           static_cast<WORD>(local.tm_wday),        static_cast<WORD>(local.tm_mday),
+           static_cast<WORD>(local.tm_hour),        static_cast<WORD>(local.tm_min),
+           static_cast<WORD>(local.tm_sec),         static_cast<WORD>(now.tv_nsec / 1000000)};
+}
+
+// Implements only what the recorder asks for: a file created or replaced for writing, which other
+// runs may not write while this one holds it.
+HANDLE CreateFileW(const wchar_t *fileName, DWORD desiredAccess, DWORD shareMode,
+                   void *securityAttributes, DWORD creationDisposition, DWORD,
+                   HANDLE templateFile) {
+  if (desiredAccess != GENERIC_WRITE || shareMode != FILE_SHARE_READ ||
+      creationDisposition != CREATE_ALWAYS || securityAttributes != nullptr ||
+      templateFile != nullptr)
+    return INVALID_HANDLE_VALUE;
+  const std::optional<std::string> path = EncodeUnits(fileName);
+  if (!path)
+    return INVALID_HANDLE_VALUE;
+  // Not truncated at open: a file that turns out not to be ours must keep its content. Non-blocking
+  // so that a FIFO planted at the name cannot hang the run.
+  const int descriptor =
+      open(path->c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+           S_IRUSR | S_IWUSR);
+  if (descriptor < 0)
+    return INVALID_HANDLE_VALUE;
+  if (!ClaimLogFile(descriptor)) {
+    close(descriptor);
+    return INVALID_HANDLE_VALUE;
+  }
+  // A write past a file-size limit must fail like any other write, not end the process.
+  signal(SIGXFSZ, SIG_IGN);
+  return HandleOf(descriptor);
+}
+
+BOOL WriteFile(HANDLE file, const void *buffer, DWORD bytesToWrite, DWORD *bytesWritten, void *) {
+  const ssize_t written = write(DescriptorOf(file), buffer, bytesToWrite);
+  *bytesWritten = written > 0 ? static_cast<DWORD>(written) : 0;
+  return written >= 0 && static_cast<DWORD>(written) == bytesToWrite;
+}
+
+BOOL CloseHandle(HANDLE object) { return close(DescriptorOf(object)) == 0; }
+
+} // namespace platform
