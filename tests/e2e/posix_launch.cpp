@@ -1,0 +1,229 @@
+// Running the real tarnwhistle binary from a test.
+#include "tests/e2e/posix_launch.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+namespace launch {
+
+namespace {
+
+std::string programPath;
+
+std::string ReadAll(int descriptor) {
+  std::string bytes;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = read(descriptor, buffer, sizeof buffer)) > 0)
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  return bytes;
+}
+
+std::string Readable(const std::string &bytes) {
+  std::string text;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const unsigned unit =
+        static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+    if (unit >= 0x20 && unit < 0x7F && unit != '\\') {
+      text += static_cast<char>(unit);
+    } else if (unit == '\n') {
+      text += "\\n\n";
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04X", unit);
+      text += escape;
+    }
+  }
+  if (bytes.size() % 2)
+    text += "<odd trailing byte>";
+  return text;
+}
+
+} // namespace
+
+const std::string &ProgramPath() { return programPath; }
+void SetProgramPath(const std::string &path) { programPath = path; }
+
+bool Result::exited() const { return WIFEXITED(wait); }
+int Result::status() const { return WIFEXITED(wait) ? WEXITSTATUS(wait) : -1; }
+
+pid_t Start(const std::vector<std::string> &argv, const Options &options, int outputPipe[2],
+            int errorPipe[2]) {
+  std::vector<char *> arguments, environment;
+  for (const std::string &argument : argv)
+    arguments.push_back(const_cast<char *>(argument.c_str()));
+  arguments.push_back(nullptr);
+  for (const std::string &entry : options.environment)
+    environment.push_back(const_cast<char *>(entry.c_str()));
+  environment.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    dup2(outputPipe[1], STDOUT_FILENO);
+    dup2(errorPipe[1], STDERR_FILENO);
+    if (options.fileSizeLimit >= 0) {
+      const rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
+                            static_cast<rlim_t>(options.fileSizeLimit)};
+      setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    execve(programPath.c_str(), arguments.data(), environment.data());
+    _exit(127);
+  }
+  return child;
+}
+
+Result Run(const std::vector<std::string> &argv, const Options &options) {
+  int output[2], error[2];
+  if (pipe2(output, O_CLOEXEC) != 0 || pipe2(error, O_CLOEXEC) != 0) {
+    ADD_FAILURE() << "no pipes: " << std::strerror(errno);
+    return {};
+  }
+  const pid_t child = Start(argv, options, output, error);
+  close(output[1]);
+  close(error[1]);
+  Result result;
+  // The program writes nothing to either pipe, so reading them to the end waits for its exit.
+  pollfd both[] = {{output[0], POLLIN, 0}, {error[0], POLLIN, 0}};
+  if (poll(both, 2, 60'000) == 0) {
+    ADD_FAILURE() << "tarnwhistle did not exit within a minute";
+    kill(child, SIGKILL);
+  }
+  result.output = ReadAll(output[0]);
+  result.error = ReadAll(error[0]);
+  close(output[0]);
+  close(error[0]);
+  waitpid(child, &result.wait, 0);
+  return result;
+}
+
+std::vector<std::string> FilesIn(const std::string &folder) {
+  std::vector<std::string> names;
+  DIR *directory = opendir(folder.c_str());
+  if (directory == nullptr)
+    return names;
+  while (const dirent *entry = readdir(directory)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..")
+      names.push_back(name);
+  }
+  closedir(directory);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ReadFileBytes(const std::string &path) {
+  const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) {
+    ADD_FAILURE() << "cannot open " << path << ": " << std::strerror(errno);
+    return {};
+  }
+  std::string bytes = ReadAll(descriptor);
+  close(descriptor);
+  return bytes;
+}
+
+void WriteFileBytes(const std::string &path, const std::string &bytes) {
+  const int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  ASSERT_GE(descriptor, 0) << "cannot create " << path;
+  ASSERT_EQ(write(descriptor, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  close(descriptor);
+}
+
+std::string LocalTimestamp(int shiftSeconds) {
+  const time_t now = time(nullptr) + shiftSeconds;
+  tm local;
+  localtime_r(&now, &local);
+  char text[32];
+  strftime(text, sizeof text, "%Y-%m-%d_%H-%M-%S", &local);
+  return text;
+}
+
+::testing::AssertionResult SameBytes(const std::string &actual, const std::string &expected) {
+  if (actual == expected)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "the log holds " << actual.size() << " bytes:\n"
+         << Readable(actual) << "\nexpected " << expected.size() << " bytes:\n"
+         << Readable(expected);
+}
+
+void RemoveTree(const std::string &folder) {
+  for (const std::string &name : FilesIn(folder)) {
+    const std::string path = folder + "/" + name;
+    struct stat status;
+    if (lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+      RemoveTree(path);
+    else
+      unlink(path.c_str());
+  }
+  rmdir(folder.c_str());
+}
+
+std::string Test::NewFolder() {
+  char folder[] = "/tmp/tarnwhistle-e2e-XXXXXX";
+  EXPECT_NE(mkdtemp(folder), nullptr) << std::strerror(errno);
+  folders_.push_back(folder);
+  return folder;
+}
+
+void Test::TearDown() {
+  for (const std::string &folder : folders_) {
+    if (HasFailure())
+      std::printf("kept the test's folder: %s\n", folder.c_str());
+    else
+      RemoveTree(folder);
+  }
+}
+
+Test::Outcome Test::RunIn(const std::string &folder, const std::vector<std::string> &argv,
+                          std::vector<std::string> environment, long fileSizeLimit) {
+  environment.push_back("TMPDIR=" + folder);
+  Outcome outcome;
+  outcome.before = LocalTimestamp();
+  outcome.result = launch::Run(argv, {environment, fileSizeLimit});
+  outcome.after = LocalTimestamp();
+  EXPECT_TRUE(outcome.result.exited()) << "wait status " << outcome.result.wait;
+  EXPECT_EQ(outcome.result.output, "") << "standard output";
+  EXPECT_EQ(outcome.result.error, "") << "standard error";
+  return outcome;
+}
+
+void Test::ExpectOneLog(const std::string &folder, const Outcome &outcome,
+                        const std::string &bytes) {
+  const std::vector<std::string> files = FilesIn(folder);
+  ASSERT_EQ(files.size(), 1u) << "files in " << folder;
+  const std::string &name = files[0];
+  ASSERT_EQ(name.size(), 12 + 19 + 4u) << name;
+  EXPECT_EQ(name.substr(0, 12), "Tarnwhistle_") << name;
+  EXPECT_EQ(name.substr(31), ".log") << name;
+  const std::string stamp = name.substr(12, 19);
+  EXPECT_LE(outcome.before, stamp) << name << " is named before the run started";
+  EXPECT_GE(outcome.after, stamp) << name << " is named after the run ended";
+  EXPECT_TRUE(SameBytes(ReadFileBytes(folder + "/" + name), bytes)) << name;
+  struct stat status;
+  ASSERT_EQ(stat((folder + "/" + name).c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0600u) << name;
+}
+
+} // namespace launch
+
+int main(int argc, char **argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s path/to/tarnwhistle\n", argv[0]);
+    return 2;
+  }
+  launch::SetProgramPath(argv[1]);
+  return RUN_ALL_TESTS();
+}

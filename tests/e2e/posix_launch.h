@@ -1,0 +1,72 @@
+// Running the real tarnwhistle binary from a test: an exact argv, a chosen environment, fresh
+// folders, and what the run leaves behind.
+#ifndef TARNWHISTLE_TESTS_E2E_POSIX_LAUNCH_H
+#define TARNWHISTLE_TESTS_E2E_POSIX_LAUNCH_H
+
+#include <gtest/gtest.h>
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace launch {
+
+// The program under test, as given on the test's command line.
+const std::string &ProgramPath();
+void SetProgramPath(const std::string &path);
+
+struct Options {
+  std::vector<std::string> environment; // NAME=value entries, the whole environment
+  long fileSizeLimit = -1;              // bytes, when set
+};
+
+struct Result {
+  int wait = 0; // as waitpid reports it
+  std::string output, error;
+  bool exited() const;
+  int status() const;
+};
+
+// Starts the program with exactly this argv (element 0 included), waits at most a minute, and
+// collects what it wrote to standard output and error.
+pid_t Start(const std::vector<std::string> &argv, const Options &options, int outputPipe[2],
+            int errorPipe[2]);
+Result Run(const std::vector<std::string> &argv, const Options &options);
+
+std::vector<std::string> FilesIn(const std::string &folder);
+std::string ReadFileBytes(const std::string &path);
+void WriteFileBytes(const std::string &path, const std::string &bytes);
+
+// The local time, shifted by some seconds, as the log names spell it.
+std::string LocalTimestamp(int shiftSeconds = 0);
+
+::testing::AssertionResult SameBytes(const std::string &actual, const std::string &expected);
+
+void RemoveTree(const std::string &folder);
+
+// Each test gets fresh folders; they are removed when it passes and kept, and named, when it fails.
+class Test : public ::testing::Test {
+protected:
+  std::string NewFolder();
+  void TearDown() override;
+
+  struct Outcome {
+    Result result;
+    std::string before, after; // local time read just before and just after the run
+  };
+  // Runs the program with TMPDIR set to the folder; checks that it exited on its own and wrote
+  // nothing to standard output or error.
+  Outcome RunIn(const std::string &folder, const std::vector<std::string> &argv,
+                std::vector<std::string> environment = {}, long fileSizeLimit = -1);
+  // The run made exactly one file in the folder, named for a second inside the run, holding
+  // exactly these bytes, readable and writable by its owner only.
+  void ExpectOneLog(const std::string &folder, const Outcome &outcome, const std::string &bytes);
+
+private:
+  std::vector<std::string> folders_;
+};
+
+} // namespace launch
+
+#endif

@@ -1,0 +1,279 @@
+// Running the real tarnwhistle.exe from a Windows test program.
+#include "tests/e2e/windows_launch.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+
+namespace launch {
+
+namespace {
+
+std::wstring NameOf(const std::wstring &entry) {
+  // Entries such as "=C:=C:\dir" start with '=': their name runs to the second one.
+  const std::size_t equals = entry.find(L'=', 1);
+  return entry.substr(0, equals);
+}
+
+bool SameName(const std::wstring &a, const std::wstring &b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::string Readable(const std::string &bytes) {
+  std::string text;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const unsigned unit =
+        static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
+    if (unit >= 0x20 && unit < 0x7F && unit != '\\') {
+      text += static_cast<char>(unit);
+    } else if (unit == '\n') {
+      text += "\\n\n";
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04X", unit);
+      text += escape;
+    }
+  }
+  if (bytes.size() % 2)
+    text += "<odd trailing byte>";
+  return text;
+}
+
+} // namespace
+
+std::wstring ProgramPath() {
+  wchar_t path[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring self(path, length);
+  return self.substr(0, self.find_last_of(L'\\') + 1) + L"tarnwhistle.exe";
+}
+
+std::wstring DefaultTempDirectory() {
+  wchar_t path[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, path);
+  return std::wstring(path, length);
+}
+
+std::vector<wchar_t> EnvironmentBlock(const Environment &overrides) {
+  std::vector<std::wstring> entries;
+  wchar_t *strings = GetEnvironmentStringsW();
+  for (const wchar_t *entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+    const std::wstring text = entry;
+    const bool replaced = std::any_of(overrides.begin(), overrides.end(), [&](const auto &o) {
+      return SameName(NameOf(text), o.first);
+    });
+    if (!replaced)
+      entries.push_back(text);
+  }
+  FreeEnvironmentStringsW(strings);
+  for (const auto &[name, value] : overrides)
+    entries.push_back(name + L"=" + value);
+  std::sort(entries.begin(), entries.end(), [](const std::wstring &a, const std::wstring &b) {
+    const std::wstring x = NameOf(a), y = NameOf(b);
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
+                                static_cast<int>(y.size()), TRUE) == CSTR_LESS_THAN;
+  });
+  std::vector<wchar_t> block;
+  for (const std::wstring &entry : entries) {
+    block.insert(block.end(), entry.begin(), entry.end());
+    block.push_back(L'\0');
+  }
+  block.push_back(L'\0');
+  return block;
+}
+
+Process Start(const std::wstring &commandLine, const Environment &environment, bool suspended,
+              HANDLE output, HANDLE error) {
+  std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+  line.push_back(L'\0');
+  std::vector<wchar_t> block = EnvironmentBlock(environment);
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  const bool redirect = output != nullptr || error != nullptr;
+  if (redirect) {
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = output;
+    startup.hStdError = error;
+  }
+  PROCESS_INFORMATION info = {};
+  const DWORD flags = CREATE_UNICODE_ENVIRONMENT | (suspended ? CREATE_SUSPENDED : 0);
+  const std::wstring program = ProgramPath();
+  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, redirect, flags, block.data(),
+                      nullptr, &startup, &info)) {
+    ADD_FAILURE() << "CreateProcessW failed with error " << GetLastError() << " for a "
+                  << commandLine.size() << "-unit command line";
+    return {};
+  }
+  return {info.hProcess, info.hThread};
+}
+
+DWORD Finish(Process process) {
+  if (process.process == nullptr)
+    return 0xDEAD;
+  if (WaitForSingleObject(process.process, 60'000) != WAIT_OBJECT_0) {
+    ADD_FAILURE() << "tarnwhistle.exe did not exit within a minute";
+    TerminateProcess(process.process, 0xDEAD);
+    WaitForSingleObject(process.process, INFINITE);
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process.process, &code);
+  CloseHandle(process.thread);
+  CloseHandle(process.process);
+  return code;
+}
+
+DWORD Run(const std::wstring &commandLine, const Environment &environment) {
+  return Finish(Start(commandLine, environment));
+}
+
+std::vector<std::wstring> FilesIn(const std::wstring &folder) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE)
+    return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..")
+      names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string ReadFileBytes(const std::wstring &path) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    ADD_FAILURE() << "cannot open " << Narrow(path) << " to read it";
+    return {};
+  }
+  std::string bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+    bytes.append(buffer, read);
+  CloseHandle(file);
+  return bytes;
+}
+
+void WriteFileBytes(const std::wstring &path, const std::string &bytes) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create " << Narrow(path);
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+std::wstring Timestamp(const SYSTEMTIME &time) {
+  wchar_t text[32];
+  std::swprintf(text, 32, L"%04u-%02u-%02u_%02u-%02u-%02u", time.wYear, time.wMonth, time.wDay,
+                time.wHour, time.wMinute, time.wSecond);
+  return text;
+}
+
+std::wstring LocalTimestamp(int shiftSeconds) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  FILETIME asFileTime;
+  SystemTimeToFileTime(&now, &asFileTime);
+  ULARGE_INTEGER ticks;
+  ticks.LowPart = asFileTime.dwLowDateTime;
+  ticks.HighPart = asFileTime.dwHighDateTime;
+  ticks.QuadPart += static_cast<LONGLONG>(shiftSeconds) * 10'000'000;
+  asFileTime.dwLowDateTime = ticks.LowPart;
+  asFileTime.dwHighDateTime = ticks.HighPart;
+  FileTimeToSystemTime(&asFileTime, &now);
+  return Timestamp(now);
+}
+
+::testing::AssertionResult SameBytes(const std::string &actual, const std::string &expected) {
+  if (actual == expected)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "the log holds " << actual.size() << " bytes:\n"
+         << Readable(actual) << "\nexpected " << expected.size() << " bytes:\n"
+         << Readable(expected);
+}
+
+void RemoveTree(const std::wstring &folder) {
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..")
+        continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(folder + name + L"\\");
+      else
+        DeleteFileW((folder + name).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+std::string Narrow(const std::wstring &text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
+                      nullptr, nullptr);
+  return narrow;
+}
+
+std::wstring Test::NewFolder() {
+  static unsigned counter = 0;
+  const ::testing::TestInfo *test = ::testing::UnitTest::GetInstance()->current_test_info();
+  const std::string name = std::string(test->test_suite_name()) + "." + test->name();
+  std::wstring folder = DefaultTempDirectory() + L"tarnwhistle-e2e-" +
+                        std::wstring(name.begin(), name.end()) + L"-" +
+                        std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+  folder += L"\\";
+  RemoveTree(folder);
+  EXPECT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << "cannot create " << Narrow(folder);
+  folders_.push_back(folder);
+  return folder;
+}
+
+void Test::TearDown() {
+  for (const std::wstring &folder : folders_) {
+    if (HasFailure())
+      std::printf("kept the test's folder: %s\n", Narrow(folder).c_str());
+    else
+      RemoveTree(folder);
+  }
+}
+
+Test::Outcome Test::RunIn(const std::wstring &folder, const std::wstring &commandLine,
+                          const Environment &extra) {
+  Environment environment = extra;
+  environment.emplace_back(L"TMP", folder);
+  Outcome outcome;
+  outcome.before = LocalTimestamp();
+  outcome.status = launch::Run(commandLine, environment);
+  outcome.after = LocalTimestamp();
+  return outcome;
+}
+
+void Test::ExpectOneLog(const std::wstring &folder, const Outcome &outcome,
+                        const std::string &bytes) {
+  const std::vector<std::wstring> files = FilesIn(folder);
+  ASSERT_EQ(files.size(), 1u) << "files in " << Narrow(folder);
+  const std::wstring &name = files[0];
+  const std::wstring prefix = L"Tarnwhistle_", extension = L".log";
+  ASSERT_EQ(name.size(), prefix.size() + 19 + extension.size()) << Narrow(name);
+  EXPECT_EQ(name.substr(0, prefix.size()), prefix) << Narrow(name);
+  EXPECT_EQ(name.substr(name.size() - extension.size()), extension) << Narrow(name);
+  const std::wstring stamp = name.substr(prefix.size(), 19);
+  EXPECT_LE(outcome.before, stamp) << Narrow(name) << " is named before the run started";
+  EXPECT_GE(outcome.after, stamp) << Narrow(name) << " is named after the run ended";
+  EXPECT_TRUE(SameBytes(ReadFileBytes(folder + name), bytes)) << Narrow(name);
+}
+
+} // namespace launch
