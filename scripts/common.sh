@@ -1,0 +1,34 @@
+# Shared by the project's scripts: installing what is missing, and running Wine inside the build.
+
+# Installs the Debian packages that are not installed yet, with one apt-get update.
+ensure_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "== installing ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "${missing[@]}" </dev/null
+}
+
+# Wine with its prefix inside the given build folder, quiet and without the .NET and HTML engines.
+use_wine_prefix() {
+  export WINEPREFIX="$(realpath "$1")/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "== creating the Wine prefix $WINEPREFIX"
+    /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
+    /usr/lib/wine/wineserver -w
+  fi
+}
+
+# Waits for every Wine process of the prefix to end, so that none outlives the script.
+stop_wine() {
+  [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || return 0
+  timeout 120 /usr/lib/wine/wineserver -w || /usr/lib/wine/wineserver -k || true
+}
