@@ -20,6 +20,11 @@ bool SameName(const std::wstring &a, const std::wstring &b) {
                               static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
+// Paths past MAX_PATH need the \\?\ form in the calls the tests make themselves.
+std::wstring Extended(const std::wstring &path) {
+  return path.size() >= 240 && path[1] == L':' ? L"\\\\?\\" + path : path;
+}
+
 std::string Readable(const std::string &bytes) {
   std::string text;
   for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
@@ -131,7 +136,7 @@ DWORD Run(const std::wstring &commandLine, const Environment &environment) {
 std::vector<std::wstring> FilesIn(const std::wstring &folder) {
   std::vector<std::wstring> names;
   WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+  const HANDLE search = FindFirstFileW(Extended(folder + L"*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE)
     return names;
   do {
@@ -145,8 +150,9 @@ std::vector<std::wstring> FilesIn(const std::wstring &folder) {
 }
 
 std::string ReadFileBytes(const std::wstring &path) {
-  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file =
+      CreateFileW(Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     ADD_FAILURE() << "cannot open " << Narrow(path) << " to read it";
     return {};
@@ -202,7 +208,7 @@ std::wstring LocalTimestamp(int shiftSeconds) {
 
 void RemoveTree(const std::wstring &folder) {
   WIN32_FIND_DATAW found;
-  const HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+  const HANDLE search = FindFirstFileW(Extended(folder + L"*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
       const std::wstring name = found.cFileName;
@@ -211,11 +217,11 @@ void RemoveTree(const std::wstring &folder) {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         RemoveTree(folder + name + L"\\");
       else
-        DeleteFileW((folder + name).c_str());
+        DeleteFileW(Extended(folder + name).c_str());
     } while (FindNextFileW(search, &found));
     FindClose(search);
   }
-  RemoveDirectoryW(folder.c_str());
+  RemoveDirectoryW(Extended(folder).c_str());
 }
 
 std::string Narrow(const std::wstring &text) {
@@ -225,6 +231,10 @@ std::string Narrow(const std::wstring &text) {
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
                       nullptr, nullptr);
   return narrow;
+}
+
+bool MakeFolder(const std::wstring &path) {
+  return CreateDirectoryW(Extended(path).c_str(), nullptr);
 }
 
 std::wstring Test::NewFolder() {

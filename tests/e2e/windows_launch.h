@@ -59,6 +59,9 @@ std::wstring LocalTimestamp(int shiftSeconds = 0);
 // Checks a log file's bytes, showing both as readable text when they differ.
 ::testing::AssertionResult SameBytes(const std::string &actual, const std::string &expected);
 
+// Creates a folder, however long its path.
+bool MakeFolder(const std::wstring &path);
+
 // Removes a folder and everything in it.
 void RemoveTree(const std::wstring &folder);
 
