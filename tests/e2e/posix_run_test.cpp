@@ -157,8 +157,9 @@ TEST_F(PosixRun, SymlinkAtTheLogNameNeverRedirectsTheWrite) {
 
 TEST_F(PosixRun, FileLockedByAnotherProcessIsLeftAloneWithTwentyOne) {
   const std::string folder = NewFolder();
+  const std::vector<std::string> names = NamesOfTheComingSeconds();
   std::vector<int> held;
-  for (const std::string &name : NamesOfTheComingSeconds()) {
+  for (const std::string &name : names) {
     const std::string path = folder + "/" + name;
     launch::WriteFileBytes(path, "held: " + name);
     const int descriptor = open(path.c_str(), O_RDWR | O_CLOEXEC);
@@ -172,7 +173,7 @@ TEST_F(PosixRun, FileLockedByAnotherProcessIsLeftAloneWithTwentyOne) {
   EXPECT_EQ(outcome.result.status(), 21);
   for (const int descriptor : held)
     close(descriptor);
-  for (const std::string &name : NamesOfTheComingSeconds())
+  for (const std::string &name : names)
     EXPECT_EQ(launch::ReadFileBytes(folder + "/" + name), "held: " + name);
 }
 
