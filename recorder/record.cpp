@@ -1,28 +1,52 @@
 // Writing the record.
 #include "recorder/record.h"
 
+#include <array>
+#include <bit>
 #include <cstdint>
 #include <sstream>
 #include <string>
+#include <utility>
 
-WideString QuoteIfSpaced(const WideString &argument) {
-  if (argument.find(L' ') == WideString::npos)
-    return argument;
-  return L'"' + argument + L'"';
+namespace {
+
+// A fresh stream for one line, its buffer reserved up front so that assembling the line allocates
+// once. The fixed part of a line is at most 35 units: "ARG[", 20 digits, "] = ", quotes, CR LF.
+std::wostringstream LineStream(std::size_t valueUnits) {
+  WideString buffer;
+  buffer.reserve(valueUnits + 35);
+  return std::wostringstream(std::move(buffer));
+}
+
+} // namespace
+
+WideString QuoteIfSpaced(std::wstring_view argument) {
+  if (argument.find(L' ') == std::wstring_view::npos)
+    return WideString(argument);
+  WideString value;
+  value.reserve(argument.size() + 2);
+  value.append(1, L'"').append(argument).append(1, L'"');
+  return value;
 }
 
 void WriteRecordLine(LogFile file, const WideString &line) {
-  // Spelled out byte by byte so that the file is UTF-16LE whatever the size of wchar_t.
-  std::string bytes;
-  bytes.reserve(line.size() * 2);
-  for (const wchar_t unit : line) {
-    const auto value = static_cast<std::uint32_t>(unit);
-    bytes.push_back(static_cast<char>(value & 0xFF));
-    bytes.push_back(static_cast<char>((value >> 8) & 0xFF));
-  }
   platform::DWORD written = 0;
-  platform::WriteFile(file, bytes.data(), static_cast<platform::DWORD>(bytes.size()), &written,
-                      nullptr);
+  const auto byteCount = static_cast<platform::DWORD>(line.size() * 2);
+  if constexpr (sizeof(wchar_t) == 2 && std::endian::native == std::endian::little) {
+    // The string already holds the file's bytes.
+    platform::WriteFile(file, line.data(), byteCount, &written, nullptr);
+  } else {
+    // Spelled out byte by byte; most lines fit the buffer on the stack.
+    std::array<char, 1024> shortLine;
+    std::string longLine(byteCount > shortLine.size() ? byteCount : 0, '\0');
+    char *bytes = longLine.empty() ? shortLine.data() : longLine.data();
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const auto unit = static_cast<std::uint32_t>(line[i]);
+      bytes[2 * i] = static_cast<char>(unit & 0xFF);
+      bytes[2 * i + 1] = static_cast<char>((unit >> 8) & 0xFF);
+    }
+    platform::WriteFile(file, bytes, byteCount, &written, nullptr);
+  }
 }
 
 void WriteRecord(LogFile file, ArgumentVector arguments, ExitStatus status) {
@@ -30,17 +54,19 @@ void WriteRecord(LogFile file, ArgumentVector arguments, ExitStatus status) {
   platform::DWORD written = 0;
   platform::WriteFile(file, byteOrderMark, sizeof byteOrderMark, &written, nullptr);
 
-  std::wostringstream program;
-  program << L"Program = " << arguments[0] << L"\r\n";
-  WriteRecordLine(file, program.str());
+  const std::wstring_view program = arguments[0];
+  std::wostringstream programLine = LineStream(program.size());
+  programLine << L"Program = " << program << L"\r\n";
+  WriteRecordLine(file, std::move(programLine).str());
 
   for (std::size_t index = 1; index < arguments.size(); ++index) {
-    std::wostringstream line;
-    line << L"ARG[" << index << L"] = " << QuoteIfSpaced(arguments[index]) << L"\r\n";
-    WriteRecordLine(file, line.str());
+    const WideString value = QuoteIfSpaced(arguments[index]);
+    std::wostringstream line = LineStream(value.size());
+    line << L"ARG[" << index << L"] = " << value << L"\r\n";
+    WriteRecordLine(file, std::move(line).str());
   }
 
-  std::wostringstream returnCode;
-  returnCode << L"ReturnCode = " << status << L"\r\n";
-  WriteRecordLine(file, returnCode.str());
+  std::wostringstream returnCodeLine = LineStream(0);
+  returnCodeLine << L"ReturnCode = " << status << L"\r\n";
+  WriteRecordLine(file, std::move(returnCodeLine).str());
 }

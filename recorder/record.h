@@ -6,13 +6,14 @@
 #include "recorder/log_file.h"
 
 #include <span>
+#include <string_view>
 
 // The split command line: element 0 is the program as invoked, then the arguments in order.
 using ArgumentVector = std::span<wchar_t *const>;
 
 // The argument wrapped in double quotes when it holds a space (U+0020), otherwise unchanged.
 // Nothing inside is escaped.
-WideString QuoteIfSpaced(const WideString &argument);
+WideString QuoteIfSpaced(std::wstring_view argument);
 
 // Writes one complete line, CR LF included, with a single write of two bytes per code unit.
 void WriteRecordLine(LogFile file, const WideString &line);
