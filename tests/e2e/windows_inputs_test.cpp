@@ -119,6 +119,12 @@ TEST_F(WindowsInput, QuotesAndBackslashesFollowTheWindowsSplitter) {
       {L"rec.exe   a  \t  b \t ", L"rec.exe", {L"a", L"b"}},
       {L"  rec.exe a", L"", {L"rec.exe", L"a"}},
       {LR"("C:\Program Files\rec.exe" x)", LR"(C:\Program Files\rec.exe)", {L"x"}},
+      {LR"(setup.exe /dir "C:\Program Files\App\" /quiet)",
+       L"setup.exe",
+       {L"/dir", LR"(C:\Program Files\App" /quiet)"}},
+      {LR"(setup.exe /dir "C:\Program Files\App\\" /quiet)",
+       L"setup.exe",
+       {L"/dir", LR"(C:\Program Files\App\)", L"/quiet"}},
       {LR"("C:\dir\\" x)", LR"(C:\dir\\)", {L"x"}},
       {LR"(C:\odd"name.exe x)", LR"(C:\odd"name.exe)", {L"x"}},
   };
