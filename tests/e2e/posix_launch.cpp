@@ -31,26 +31,6 @@ std::string ReadAll(int descriptor) {
   return bytes;
 }
 
-std::string Readable(const std::string &bytes) {
-  std::string text;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    const unsigned unit =
-        static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
-    if (unit >= 0x20 && unit < 0x7F && unit != '\\') {
-      text += static_cast<char>(unit);
-    } else if (unit == '\n') {
-      text += "\\n\n";
-    } else {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04X", unit);
-      text += escape;
-    }
-  }
-  if (bytes.size() % 2)
-    text += "<odd trailing byte>";
-  return text;
-}
-
 } // namespace
 
 const std::string &ProgramPath() { return programPath; }
@@ -147,15 +127,6 @@ std::string LocalTimestamp(int shiftSeconds) {
   char text[32];
   strftime(text, sizeof text, "%Y-%m-%d_%H-%M-%S", &local);
   return text;
-}
-
-::testing::AssertionResult SameBytes(const std::string &actual, const std::string &expected) {
-  if (actual == expected)
-    return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure()
-         << "the log holds " << actual.size() << " bytes:\n"
-         << Readable(actual) << "\nexpected " << expected.size() << " bytes:\n"
-         << Readable(expected);
 }
 
 void RemoveTree(const std::string &folder) {

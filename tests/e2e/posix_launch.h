@@ -3,6 +3,8 @@
 #ifndef TARNWHISTLE_TESTS_E2E_POSIX_LAUNCH_H
 #define TARNWHISTLE_TESTS_E2E_POSIX_LAUNCH_H
 
+#include "tests/e2e/same_bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/types.h>
@@ -40,8 +42,6 @@ void WriteFileBytes(const std::string &path, const std::string &bytes);
 
 // The local time, shifted by some seconds, as the log names spell it.
 std::string LocalTimestamp(int shiftSeconds = 0);
-
-::testing::AssertionResult SameBytes(const std::string &actual, const std::string &expected);
 
 void RemoveTree(const std::string &folder);
 

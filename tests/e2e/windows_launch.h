@@ -9,6 +9,8 @@
 #endif
 #include <windows.h>
 
+#include "tests/e2e/same_bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -55,9 +57,6 @@ void WriteFileBytes(const std::wstring &path, const std::string &bytes);
 // The local time, now or shifted by some seconds, as the log names spell it.
 std::wstring Timestamp(const SYSTEMTIME &time);
 std::wstring LocalTimestamp(int shiftSeconds = 0);
-
-// Checks a log file's bytes, showing both as readable text when they differ.
-::testing::AssertionResult SameBytes(const std::string &actual, const std::string &expected);
 
 // Creates a folder, however long its path.
 bool MakeFolder(const std::wstring &path);
