@@ -23,7 +23,7 @@ ExitStatus RunRecorder() {
   // Declared first so that it is released last, after the log file is closed.
   const ArgumentBlock block(platform::CommandLineToArgvW(platform::GetCommandLineW(), &count),
                             &ReleaseArguments);
-  // Every line of the record starts from element 0; a vector without it cannot be recorded.
+  // The record starts with element 0: a vector without it cannot be recorded.
   if (!block || count < 1)
     return kSplitFailure;
   const ArgumentVector arguments(block.get(), static_cast<std::size_t>(count));
