@@ -17,15 +17,6 @@ int StatusFor(std::size_t arguments) {
   return arguments == 0 ? 10 : arguments > 255 ? 255 : static_cast<int>(arguments);
 }
 
-std::u16string U16(const std::wstring &text) { return std::u16string(text.begin(), text.end()); }
-
-std::string RecordOf(const std::wstring &program, const std::vector<std::wstring> &arguments) {
-  std::vector<std::u16string> values;
-  for (const std::wstring &argument : arguments)
-    values.push_back(U16(argument));
-  return expected::Log(expected::Lines(U16(program), values, StatusFor(arguments.size())));
-}
-
 } // namespace
 
 TEST_F(WindowsInput, LongestCommandLineIsRecordedWhole) {
@@ -44,7 +35,8 @@ TEST_F(WindowsInput, LongestCommandLineIsRecordedWhole) {
   const std::wstring folder = NewFolder();
   const Outcome outcome = RunIn(folder, line);
   EXPECT_EQ(outcome.status, static_cast<DWORD>(StatusFor(arguments.size())));
-  ExpectOneLog(folder, outcome, RecordOf(L"rec.exe", arguments));
+  ExpectOneLog(folder, outcome,
+               launch::RecordOf(L"rec.exe", arguments, StatusFor(arguments.size())));
 }
 
 TEST_F(WindowsInput, MostArgumentsThatFitAreAllRecordedInOrder) {
@@ -59,7 +51,7 @@ TEST_F(WindowsInput, MostArgumentsThatFitAreAllRecordedInOrder) {
   const std::wstring folder = NewFolder();
   const Outcome outcome = RunIn(folder, line);
   EXPECT_EQ(outcome.status, 255u);
-  ExpectOneLog(folder, outcome, RecordOf(L"r", arguments));
+  ExpectOneLog(folder, outcome, launch::RecordOf(L"r", arguments, 255));
 }
 
 TEST_F(WindowsInput, BrokenUtf16IsWrittenAsTheCodeUnitsArrived) {
@@ -133,6 +125,7 @@ TEST_F(WindowsInput, QuotesAndBackslashesFollowTheWindowsSplitter) {
     const Outcome outcome = RunIn(folder, c.commandLine);
     SCOPED_TRACE(launch::Narrow(c.commandLine));
     EXPECT_EQ(outcome.status, static_cast<DWORD>(StatusFor(c.arguments.size())));
-    ExpectOneLog(folder, outcome, RecordOf(c.program, c.arguments));
+    ExpectOneLog(folder, outcome,
+                 launch::RecordOf(c.program, c.arguments, StatusFor(c.arguments.size())));
   }
 }

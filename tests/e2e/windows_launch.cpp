@@ -1,5 +1,6 @@
 // Running the real tarnwhistle.exe from a Windows test program.
 #include "tests/e2e/windows_launch.h"
+#include "tests/record_bytes.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -202,6 +203,17 @@ std::string Narrow(const std::wstring &text) {
   WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), narrow.data(), size,
                       nullptr, nullptr);
   return narrow;
+}
+
+std::string RecordOf(const std::wstring &program, const std::vector<std::wstring> &arguments,
+                     int status) {
+  const auto units = [](const std::wstring &text) {
+    return std::u16string(text.begin(), text.end());
+  };
+  std::vector<std::u16string> values;
+  for (const std::wstring &argument : arguments)
+    values.push_back(units(argument));
+  return expected::Log(expected::Lines(units(program), values, status));
 }
 
 bool MakeFolder(const std::wstring &path) {

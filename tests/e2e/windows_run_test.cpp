@@ -9,8 +9,6 @@ namespace {
 
 using launch::Narrow;
 
-std::u16string U16(const std::wstring &text) { return std::u16string(text.begin(), text.end()); }
-
 // rec.exe followed by the arguments, each written plainly after one space.
 std::wstring CommandLineOf(const std::vector<std::wstring> &arguments) {
   std::wstring line = L"rec.exe";
@@ -24,14 +22,6 @@ std::vector<std::wstring> Numbered(int count) {
   for (int i = 1; i <= count; ++i)
     arguments.push_back(L"a" + std::to_wstring(i));
   return arguments;
-}
-
-std::string RecordOf(const std::wstring &program, const std::vector<std::wstring> &arguments,
-                     int status) {
-  std::vector<std::u16string> values;
-  for (const std::wstring &argument : arguments)
-    values.push_back(U16(argument));
-  return expected::Log(expected::Lines(U16(program), values, status));
 }
 
 using WindowsRun = launch::Test;
@@ -49,7 +39,8 @@ TEST_F(WindowsRun, ExitStatusIsTheArgumentCountTenForNoneAndAtMost255) {
     const std::vector<std::wstring> arguments = Numbered(c.arguments);
     const Outcome outcome = RunIn(folder, CommandLineOf(arguments));
     EXPECT_EQ(outcome.status, c.status) << c.arguments << " arguments";
-    ExpectOneLog(folder, outcome, RecordOf(L"rec.exe", arguments, static_cast<int>(c.status)));
+    ExpectOneLog(folder, outcome,
+                 launch::RecordOf(L"rec.exe", arguments, static_cast<int>(c.status)));
   }
 }
 
@@ -59,7 +50,7 @@ TEST_F(WindowsRun, ArgumentsThatLookLikeOptionsAreOnlyRecorded) {
                                                L"-h", L"--version", L"@file"};
   const Outcome outcome = RunIn(folder, CommandLineOf(arguments));
   EXPECT_EQ(outcome.status, 6u);
-  ExpectOneLog(folder, outcome, RecordOf(L"rec.exe", arguments, 6));
+  ExpectOneLog(folder, outcome, launch::RecordOf(L"rec.exe", arguments, 6));
 }
 
 TEST_F(WindowsRun, WritesTheExampleRecordByteForByte) {
