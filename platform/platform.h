@@ -53,7 +53,9 @@ DWORD GetTempPathW(DWORD bufferLength, wchar_t *buffer);
 // The current local wall-clock date and time.
 void GetLocalTime(SYSTEMTIME *time);
 
-// Creates or opens a file; INVALID_HANDLE_VALUE on failure.
+// Creates or opens a file; INVALID_HANDLE_VALUE on failure. With CREATE_ALWAYS, an existing file
+// is replaced only when it is the caller's own plain file, with no other name, that no other
+// process holds; anything else at the name is left as it is and the call fails.
 HANDLE CreateFileW(const wchar_t *fileName, DWORD desiredAccess, DWORD shareMode,
                    void *securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                    HANDLE templateFile);

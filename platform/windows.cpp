@@ -1,4 +1,5 @@
-// The platform operations on Windows: each one forwards to the Windows API of the same name.
+// The platform operations on Windows: each one forwards to the Windows API of the same name, and
+// file creation adds the checks that make it safe in a shared directory.
 #include "platform/platform.h"
 
 namespace {
@@ -16,13 +17,68 @@ constexpr platform::DWORD kMaxPath = platform::MAX_PATH;
 #endif
 #include <windows.h>
 
+#include <aclapi.h>
 #include <shellapi.h>
+
+#include <memory>
+#include <type_traits>
 
 static_assert(sizeof(wchar_t) == sizeof(WCHAR));
 static_assert(kGenericWrite == GENERIC_WRITE && kFileShareRead == FILE_SHARE_READ &&
               kCreateAlways == CREATE_ALWAYS && kFileAttributeNormal == FILE_ATTRIBUTE_NORMAL &&
               kMaxPath == MAX_PATH);
 static_assert(sizeof(platform::SYSTEMTIME) == sizeof(::SYSTEMTIME));
+
+namespace {
+
+void FreeLocal(void *memory) { ::LocalFree(memory); }
+void CloseToken(::HANDLE token) { ::CloseHandle(token); }
+using LocalMemory = std::unique_ptr<void, decltype(&FreeLocal)>;
+using Token = std::unique_ptr<std::remove_pointer_t<::HANDLE>, decltype(&CloseToken)>;
+
+// The token's information of one class, in memory of its own; null when it cannot be read.
+LocalMemory TokenInformation(::HANDLE token, TOKEN_INFORMATION_CLASS kind) {
+  ::DWORD size = 0;
+  GetTokenInformation(token, kind, nullptr, 0, &size);
+  LocalMemory memory(size != 0 ? LocalAlloc(LMEM_FIXED, size) : nullptr, &FreeLocal);
+  if (memory && !GetTokenInformation(token, kind, memory.get(), size, &size))
+    memory.reset();
+  return memory;
+}
+
+// Whether the file is owned by this process's user, or by the owner its token gives new files
+// (an elevated administrator's files belong to the Administrators group).
+bool OwnedByThisProcess(::HANDLE file) {
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &descriptor) != ERROR_SUCCESS)
+    return false;
+  const LocalMemory ownDescriptor(descriptor, &FreeLocal);
+  ::HANDLE rawToken = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken))
+    return false;
+  const Token token(rawToken, &CloseToken);
+  const LocalMemory user = TokenInformation(token.get(), TokenUser);
+  const LocalMemory defaultOwner = TokenInformation(token.get(), TokenOwner);
+  return owner != nullptr &&
+         ((user && EqualSid(owner, static_cast<TOKEN_USER *>(user.get())->User.Sid)) ||
+          (defaultOwner && EqualSid(owner, static_cast<TOKEN_OWNER *>(defaultOwner.get())->Owner)));
+}
+
+// An existing file may become the log only if it is this user's own disk file with no other
+// name: not a directory, not a reparse point (a symbolic link or junction opened as itself), not a
+// hard link to a file kept elsewhere. Wine neither reports Unix symbolic links as reparse points
+// nor honours FILE_FLAG_OPEN_REPARSE_POINT, so under Wine that part of the check never fires.
+bool IsOwnPlainFile(::HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information;
+  return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &information) &&
+         !(information.dwFileAttributes &
+           (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+         information.nNumberOfLinks == 1 && OwnedByThisProcess(file);
+}
+
+} // namespace
 
 namespace platform {
 
@@ -45,12 +101,29 @@ void GetLocalTime(SYSTEMTIME *time) {
            now.wHour, now.wMinute, now.wSecond,    now.wMilliseconds};
 }
 
+// A request to create or replace a file is carried out without truncating or writing through
+// anything planted at the name: the log's name is predictable and its directory may be shared
+// (C:\Windows\Temp when running as LocalSystem). Other requests pass through unchanged.
 HANDLE CreateFileW(const wchar_t *fileName, DWORD desiredAccess, DWORD shareMode,
                    void *securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                    HANDLE templateFile) {
-  return ::CreateFileW(fileName, desiredAccess, shareMode,
-                       static_cast<LPSECURITY_ATTRIBUTES>(securityAttributes), creationDisposition,
-                       flagsAndAttributes, templateFile);
+  const auto attributes = static_cast<LPSECURITY_ATTRIBUTES>(securityAttributes);
+  if (creationDisposition != CREATE_ALWAYS)
+    return ::CreateFileW(fileName, desiredAccess, shareMode, attributes, creationDisposition,
+                         flagsAndAttributes, templateFile);
+  // CREATE_ALWAYS would truncate a planted file before it could be checked, keeping its owner and
+  // access list, and would follow a symbolic link; the flag cannot be combined with it.
+  const ::HANDLE file = ::CreateFileW(
+      fileName, desiredAccess | READ_CONTROL | FILE_READ_ATTRIBUTES, shareMode, attributes,
+      OPEN_ALWAYS, flagsAndAttributes | FILE_FLAG_OPEN_REPARSE_POINT, templateFile);
+  if (file == INVALID_HANDLE_VALUE)
+    return file;
+  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  if (existed && !(IsOwnPlainFile(file) && SetEndOfFile(file))) {
+    ::CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+  }
+  return file;
 }
 
 BOOL WriteFile(HANDLE file, const void *buffer, DWORD bytesToWrite, DWORD *bytesWritten,

@@ -23,8 +23,8 @@ WideString FormatTimestamp();
 // The directory, LOG_PREFIX, the timestamp and LOG_EXTENSION, with nothing between them.
 WideString BuildLogPath(WideString directory, const WideString &timestamp);
 
-// Creates the file, replacing one of the same name, open for writing and shared only for
-// reading. INVALID_HANDLE_VALUE when it cannot be created.
+// Creates the file, replacing an earlier one of this user's of the same name, open for writing
+// and shared only for reading. INVALID_HANDLE_VALUE when it cannot be created.
 LogFile OpenLogFile(const WideString &path);
 
 #endif

@@ -62,7 +62,8 @@ TEST(Image, IsA64BitGuiProgramImportingOnlyWindowsSystemLibraries) {
   EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 
   const std::vector<std::string> imports = ImportedLibraries(image);
-  const std::vector<std::string> system = {"kernel32.dll", "shell32.dll", "msvcrt.dll"};
+  const std::vector<std::string> system = {"kernel32.dll", "shell32.dll", "advapi32.dll",
+                                           "msvcrt.dll"};
   EXPECT_NE(std::find(imports.begin(), imports.end(), "KERNEL32.dll"), imports.end());
   EXPECT_NE(std::find(imports.begin(), imports.end(), "SHELL32.dll"), imports.end());
   for (const std::string &name : imports)
