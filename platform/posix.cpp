@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -86,7 +87,9 @@ int DescriptorOf(platform::HANDLE handle) {
 }
 
 // Takes the newly opened file for the log, or refuses it: the name is predictable and the
-// directory may be shared, so it must be our own plain file, not held by another run.
+// directory may be shared, so it must be our own plain file, locked by no other process (either
+// kind of lock: other programs and other runs may use flock or fcntl). Nothing is truncated until
+// every check has passed, so a refused file keeps its content.
 bool ClaimLogFile(int descriptor) {
   struct stat status;
   if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid() ||
@@ -95,10 +98,12 @@ bool ClaimLogFile(int descriptor) {
   struct flock lock = {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
-  if (fcntl(descriptor, F_SETLK, &lock) != 0 || ftruncate(descriptor, 0) != 0)
+  if (fcntl(descriptor, F_SETLK, &lock) != 0 || flock(descriptor, LOCK_EX | LOCK_NB) != 0)
     return false;
   // The record holds command lines, which can hold secrets.
-  return (status.st_mode & 07777) == 0600 || fchmod(descriptor, 0600) == 0;
+  if ((status.st_mode & 07777) != 0600 && fchmod(descriptor, 0600) != 0)
+    return false;
+  return ftruncate(descriptor, 0) == 0;
 }
 
 } // namespace

@@ -3,18 +3,25 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 namespace launch {
 
@@ -29,6 +36,21 @@ std::string ReadAll(int descriptor) {
   while ((got = read(descriptor, buffer, sizeof buffer)) > 0)
     bytes.append(buffer, static_cast<std::size_t>(got));
   return bytes;
+}
+
+// Makes every later chmod of this process and the programs it executes fail with EPERM.
+bool RefuseChmod() {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fchmod, 3, 0),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fchmodat, 2, 0),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_chmod, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+  };
+  const sock_fprog program = {static_cast<unsigned short>(std::size(filter)), filter};
+  return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+         prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
 }
 
 } // namespace
@@ -57,6 +79,8 @@ pid_t Start(const std::vector<std::string> &argv, const Options &options, int ou
                             static_cast<rlim_t>(options.fileSizeLimit)};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (options.refuseChmod && !RefuseChmod())
+      _exit(kNotSetUp);
     execve(programPath.c_str(), arguments.data(), environment.data());
     _exit(127);
   }
@@ -158,11 +182,11 @@ void Test::TearDown() {
 }
 
 Test::Outcome Test::RunIn(const std::string &folder, const std::vector<std::string> &argv,
-                          std::vector<std::string> environment, long fileSizeLimit) {
-  environment.push_back("TMPDIR=" + folder);
+                          Options options) {
+  options.environment.push_back("TMPDIR=" + folder);
   Outcome outcome;
   outcome.before = LocalTimestamp();
-  outcome.result = launch::Run(argv, {environment, fileSizeLimit});
+  outcome.result = launch::Run(argv, options);
   outcome.after = LocalTimestamp();
   EXPECT_TRUE(outcome.result.exited()) << "wait status " << outcome.result.wait;
   EXPECT_EQ(outcome.result.output, "") << "standard output";

@@ -19,9 +19,13 @@ const std::string &ProgramPath();
 void SetProgramPath(const std::string &path);
 
 struct Options {
-  std::vector<std::string> environment; // NAME=value entries, the whole environment
-  long fileSizeLimit = -1;              // bytes, when set
+  std::vector<std::string> environment = {}; // NAME=value entries, the whole environment
+  long fileSizeLimit = -1;                   // bytes, when set
+  bool refuseChmod = false;                  // chmod calls fail with EPERM, as on some file systems
 };
+
+// The exit status of a child that could not be set up as the options ask.
+constexpr int kNotSetUp = 125;
 
 struct Result {
   int wait = 0; // as waitpid reports it
@@ -55,10 +59,10 @@ protected:
     Result result;
     std::string before, after; // local time read just before and just after the run
   };
-  // Runs the program with TMPDIR set to the folder; checks that it exited on its own and wrote
-  // nothing to standard output or error.
+  // Runs the program with TMPDIR set to the folder (added to the options' environment); checks
+  // that it exited on its own and wrote nothing to standard output or error.
   Outcome RunIn(const std::string &folder, const std::vector<std::string> &argv,
-                std::vector<std::string> environment = {}, long fileSizeLimit = -1);
+                Options options = {});
   // The run made exactly one file in the folder, named for a second inside the run, holding
   // exactly these bytes, readable and writable by its owner only.
   void ExpectOneLog(const std::string &folder, const Outcome &outcome, const std::string &bytes);

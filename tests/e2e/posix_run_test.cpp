@@ -3,9 +3,13 @@
 #include "tests/record_bytes.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +39,27 @@ std::vector<std::string> NamesOfTheComingSeconds() {
   for (int second = -1; second <= 30; ++second)
     names.push_back("Tarnwhistle_" + launch::LocalTimestamp(second) + ".log");
   return names;
+}
+
+// What a run must leave as it was in a folder: each entry's kind, names, owner, mode and content.
+std::vector<std::string> Describe(const std::string &folder) {
+  std::vector<std::string> entries;
+  for (const std::string &name : launch::FilesIn(folder)) {
+    const std::string path = folder + "/" + name;
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0)
+      continue;
+    const bool file = S_ISREG(status.st_mode);
+    entries.push_back(name + ": " +
+                      (file                      ? "file"
+                       : S_ISDIR(status.st_mode) ? "directory"
+                                                 : "other") +
+                      ", names: " + std::to_string(status.st_nlink) +
+                      ", owner: " + std::to_string(status.st_uid) +
+                      ", mode: " + std::to_string(status.st_mode & 07777) +
+                      ", bytes: " + (file ? launch::ReadFileBytes(path) : ""));
+  }
+  return entries;
 }
 
 } // namespace
@@ -102,7 +127,7 @@ TEST_F(PosixRun, NamesTheFileInLocalTime) {
   };
   const std::string folder = NewFolder();
   const std::string before = zoned();
-  Outcome outcome = RunIn(folder, {"rec", "zoned"}, {"TZ=TWH-05:45"});
+  Outcome outcome = RunIn(folder, {"rec", "zoned"}, {.environment = {"TZ=TWH-05:45"}});
   outcome.before = before;
   outcome.after = zoned();
   EXPECT_EQ(outcome.result.status(), 1);
@@ -199,7 +224,7 @@ TEST_F(PosixRun, ClosedFileOfTheSameNameIsReplacedNotAppendedTo) {
 TEST_F(PosixRun, FileSizeLimitCutsTheRecordButNotTheRun) {
   const std::string folder = NewFolder();
   const std::vector<std::string> argv = Numbered(40);
-  const Outcome outcome = RunIn(folder, argv, {}, 100);
+  const Outcome outcome = RunIn(folder, argv, {.fileSizeLimit = 100});
   EXPECT_EQ(outcome.result.status(), 40) << "wait status " << outcome.result.wait;
   ExpectOneLog(folder, outcome, RecordOf(argv, 40).substr(0, 100));
 }
@@ -249,4 +274,65 @@ TEST_F(PosixRun, ConcurrentRunsEachWriteACompleteRecordOrGiveTwentyOne) {
     const std::string stamp = name.substr(12, 19);
     EXPECT_TRUE(before <= stamp && stamp <= after) << name << "; " << tally;
   }
+}
+
+TEST_F(PosixRun, AnythingPlantedAtTheLogNameIsLeftAsItWasWithTwentyOne) {
+  const std::vector<std::string> names = NamesOfTheComingSeconds();
+  std::vector<int> held;
+  const struct {
+    const char *kind;
+    bool available;
+    std::function<bool(const std::string &folder, const std::string &path)> plant;
+  } cases[] = {
+      {"a hard link to a file kept elsewhere", true,
+       [](const std::string &folder, const std::string &path) {
+         launch::WriteFileBytes(folder + "/precious", "precious");
+         return link((folder + "/precious").c_str(), path.c_str()) == 0;
+       }},
+      {"another user's file", geteuid() == 0,
+       [](const std::string &, const std::string &path) {
+         launch::WriteFileBytes(path, "theirs");
+         return chmod(path.c_str(), 0666) == 0 && chown(path.c_str(), 65534, 65534) == 0;
+       }},
+      {"a directory", true,
+       [](const std::string &, const std::string &path) { return mkdir(path.c_str(), 0700) == 0; }},
+      {"a file another process holds an flock on", true,
+       [&](const std::string &, const std::string &path) {
+         launch::WriteFileBytes(path, "locked");
+         held.push_back(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+         return flock(held.back(), LOCK_EX | LOCK_NB) == 0;
+       }},
+  };
+  std::vector<std::string> skipped;
+  for (const auto &c : cases) {
+    if (!c.available) {
+      skipped.push_back(c.kind);
+      continue;
+    }
+    const std::string folder = NewFolder();
+    for (const std::string &name : names)
+      ASSERT_TRUE(c.plant(folder, folder + "/" + name)) << c.kind << ": " << std::strerror(errno);
+    const std::vector<std::string> before = Describe(folder);
+    const Outcome outcome = RunIn(folder, {"rec", "secret"});
+    EXPECT_EQ(outcome.result.status(), 21) << c.kind;
+    EXPECT_EQ(Describe(folder), before) << c.kind;
+  }
+  for (const int descriptor : held)
+    close(descriptor);
+  if (!skipped.empty())
+    GTEST_SKIP() << "not planted: " << skipped[0] << " (giving a file away needs root)";
+}
+
+TEST_F(PosixRun, FileWhoseModeCannotBeMadePrivateKeepsItsContent) {
+  const std::string folder = NewFolder();
+  for (const std::string &name : NamesOfTheComingSeconds()) {
+    launch::WriteFileBytes(folder + "/" + name, "earlier log");
+    ASSERT_EQ(chmod((folder + "/" + name).c_str(), 0644), 0);
+  }
+  const std::vector<std::string> before = Describe(folder);
+  const Outcome outcome = RunIn(folder, {"rec", "x"}, {.refuseChmod = true});
+  if (outcome.result.status() == launch::kNotSetUp)
+    GTEST_SKIP() << "this system cannot make chmod fail for one process (no seccomp)";
+  EXPECT_EQ(outcome.result.status(), 21);
+  EXPECT_EQ(Describe(folder), before);
 }
