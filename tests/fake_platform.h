@@ -36,7 +36,8 @@ struct Call {
 };
 
 // The handle CreateFileW gives when it succeeds.
-inline const platform::HANDLE kLogHandle = reinterpret_cast<platform::HANDLE>(0x1234);
+inline const platform::HANDLE kLogHandle =
+    reinterpret_cast<platform::HANDLE>(static_cast<std::uintptr_t>(0x1234));
 
 // Clears the calls and sets the answers for the next run.
 void Reset(const Script &script = {});

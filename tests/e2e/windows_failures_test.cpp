@@ -5,7 +5,6 @@
 #include <aclapi.h>
 #include <sddl.h>
 
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -80,13 +79,11 @@ std::string Describe(const std::wstring &path) {
 // Files of another Unix user, which a CTest fixture plants when it runs as root (Wine reports
 // their owner as that user); empty when there are none.
 std::vector<std::wstring> ForeignFiles() {
-  const char *folder = std::getenv("TARNWHISTLE_FOREIGN_FILES");
-  if (folder == nullptr)
-    return {};
-  const std::wstring path(folder, folder + std::char_traits<char>::length(folder));
+  const std::wstring folder = launch::Variable(L"TARNWHISTLE_FOREIGN_FILES");
   std::vector<std::wstring> files;
-  for (const std::wstring &name : launch::FilesIn(path))
-    files.push_back(path + name);
+  for (const std::wstring &name :
+       folder.empty() ? std::vector<std::wstring>{} : launch::FilesIn(folder))
+    files.push_back(folder + name);
   return files;
 }
 

@@ -24,7 +24,8 @@ TEST_F(WindowsInput, LongestCommandLineIsRecordedWhole) {
   std::vector<std::wstring> arguments;
   for (int i = 0; line.size() < kLongestCommandLine; ++i) {
     const std::size_t room = kLongestCommandLine - line.size() - 1;
-    std::wstring argument = std::to_wstring(i) + L"-" + std::wstring(500, L'a' + i % 26);
+    std::wstring argument =
+        std::to_wstring(i) + L"-" + std::wstring(500, static_cast<wchar_t>(L'a' + i % 26));
     argument.resize(std::min(argument.size(), room));
     if (argument.empty())
       break;

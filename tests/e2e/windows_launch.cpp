@@ -70,7 +70,7 @@ std::vector<wchar_t> EnvironmentBlock(const Environment &overrides) {
 }
 
 Process Start(const std::wstring &commandLine, const Environment &environment, bool suspended,
-              HANDLE output, HANDLE error) {
+              HANDLE output, HANDLE error, const std::wstring &program) {
   std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
   line.push_back(L'\0');
   std::vector<wchar_t> block = EnvironmentBlock(environment);
@@ -85,7 +85,6 @@ Process Start(const std::wstring &commandLine, const Environment &environment, b
   }
   PROCESS_INFORMATION info = {};
   const DWORD flags = CREATE_UNICODE_ENVIRONMENT | (suspended ? CREATE_SUSPENDED : 0);
-  const std::wstring program = ProgramPath();
   if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, redirect, flags, block.data(),
                       nullptr, &startup, &info)) {
     ADD_FAILURE() << "CreateProcessW failed with error " << GetLastError() << " for a "
@@ -110,8 +109,19 @@ DWORD Finish(Process process) {
   return code;
 }
 
-DWORD Run(const std::wstring &commandLine, const Environment &environment) {
-  return Finish(Start(commandLine, environment));
+DWORD Run(const std::wstring &commandLine, const Environment &environment,
+          const std::wstring &program) {
+  return Finish(Start(commandLine, environment, false, nullptr, nullptr, program));
+}
+
+std::wstring Variable(const wchar_t *name) {
+  std::wstring value(GetEnvironmentVariableW(name, nullptr, 0), L'\0');
+  value.resize(GetEnvironmentVariableW(name, value.data(), static_cast<DWORD>(value.size())));
+  return value;
+}
+
+bool UnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
 std::vector<std::wstring> FilesIn(const std::wstring &folder) {
@@ -244,12 +254,12 @@ void Test::TearDown() {
 }
 
 Test::Outcome Test::RunIn(const std::wstring &folder, const std::wstring &commandLine,
-                          const Environment &extra) {
+                          const Environment &extra, const std::wstring &program) {
   Environment environment = extra;
   environment.emplace_back(L"TMP", folder);
   Outcome outcome;
   outcome.before = LocalTimestamp();
-  outcome.status = launch::Run(commandLine, environment);
+  outcome.status = launch::Run(commandLine, environment, program);
   outcome.after = LocalTimestamp();
   return outcome;
 }

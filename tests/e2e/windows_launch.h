@@ -36,17 +36,25 @@ struct Process {
   HANDLE thread = nullptr;
 };
 
-// Starts the program with this exact command line and environment; suspended if asked. Standard
-// output and error go to the given handles when they are set.
+// Starts the program (tarnwhistle.exe unless named) with this exact command line and environment;
+// suspended if asked. Standard output and error go to the given handles when they are set.
 Process Start(const std::wstring &commandLine, const Environment &environment,
-              bool suspended = false, HANDLE output = nullptr, HANDLE error = nullptr);
+              bool suspended = false, HANDLE output = nullptr, HANDLE error = nullptr,
+              const std::wstring &program = ProgramPath());
 
 // Waits for the process (a minute at most: a run that takes longer has hung), closes its handles
 // and returns its exit code.
 DWORD Finish(Process process);
 
 // Start and Finish in one.
-DWORD Run(const std::wstring &commandLine, const Environment &environment);
+DWORD Run(const std::wstring &commandLine, const Environment &environment,
+          const std::wstring &program = ProgramPath());
+
+// A variable of the test's own environment; empty when it is not set.
+std::wstring Variable(const wchar_t *name);
+
+// Whether the tests run under Wine rather than Windows.
+bool UnderWine();
 
 // The names of the files in a folder, sorted.
 std::vector<std::wstring> FilesIn(const std::wstring &folder);
@@ -83,7 +91,7 @@ protected:
   };
   // Runs the program with TMP set to the folder (ending in a backslash) and reads the clock around.
   Outcome RunIn(const std::wstring &folder, const std::wstring &commandLine,
-                const Environment &extra = {});
+                const Environment &extra = {}, const std::wstring &program = ProgramPath());
   // The run made exactly one file in the folder, named for a second inside the run, holding
   // exactly these bytes.
   void ExpectOneLog(const std::wstring &folder, const Outcome &outcome, const std::string &bytes);

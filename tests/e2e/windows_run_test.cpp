@@ -100,7 +100,9 @@ TEST_F(WindowsTimeZone, NamesTheFileInLocalTime) {
     FileTimeToSystemTime(&file, &local);
     return launch::Timestamp(local);
   };
-  ASSERT_EQ(GetEnvironmentVariableW(L"TZ", nullptr, 0), 10u) << "run with TZ=TWH-05:45";
+  if (!launch::UnderWine())
+    GTEST_SKIP() << "Windows takes the time zone from its settings, not from TZ";
+  ASSERT_EQ(launch::Variable(L"TZ"), L"TWH-05:45") << "run with TZ=TWH-05:45";
   const std::wstring folder = NewFolder();
   const std::wstring before = localTimestamp();
   Outcome outcome = RunIn(folder, L"rec.exe zoned");
@@ -109,4 +111,25 @@ TEST_F(WindowsTimeZone, NamesTheFileInLocalTime) {
   EXPECT_EQ(outcome.status, 1u);
   ExpectOneLog(folder, outcome,
                expected::Log({u"Program = rec.exe", u"ARG[1] = zoned", u"ReturnCode = 1"}));
+}
+
+// Another compiler's build of the same sources must write the same bytes for the same command line.
+TEST_F(WindowsRun, WritesTheSameBytesAsAnotherCompilersBuild) {
+  const std::wstring reference = launch::Variable(L"TARNWHISTLE_REFERENCE_EXE");
+  if (reference.empty())
+    GTEST_SKIP() << "no other build to compare with (TARNWHISTLE_REFERENCE_EXE)";
+  const std::wstring line = L"\"C:\\Program Files\\rec.exe\" \"two words\" \"\" a\\\\\"b c\" "
+                            L"\xD800\xD83D\xDE00 tab\there \u00A0 -x /? \"unterminated \\";
+  std::string bytes[2];
+  DWORD status[2] = {};
+  const std::wstring programs[2] = {launch::ProgramPath(), reference};
+  for (int i = 0; i < 2; ++i) {
+    const std::wstring folder = NewFolder();
+    status[i] = RunIn(folder, line, {}, programs[i]).status;
+    const std::vector<std::wstring> files = launch::FilesIn(folder);
+    ASSERT_EQ(files.size(), 1u) << Narrow(programs[i]);
+    bytes[i] = launch::ReadFileBytes(folder + files[0]);
+  }
+  EXPECT_EQ(status[0], status[1]);
+  EXPECT_TRUE(launch::SameBytes(bytes[0], bytes[1]));
 }
