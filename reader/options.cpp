@@ -1,0 +1,132 @@
+// The reader's command line.
+#include "reader/options.h"
+
+#include "reader/show.h"
+
+#include <cstdlib>
+
+const char kUsage[] =
+    R"(Usage: tarnwhistle-read [--dir DIR] [--json | -0 | --list] [--wait SECONDS] [LOG...]
+       tarnwhistle-read [--dir DIR] [--wait SECONDS] [LOG] --expect -- [ARG...]
+Shows the arguments a Tarnwhistle log recorded, or checks them.
+
+Which log: by default the newest of your Tarnwhistle_*.log files in the temporary directory
+the recorder uses.
+  LOG...           these files
+  --dir DIR        the newest log in DIR, whoever wrote it (a service's, say)
+  --wait SECONDS   wait at most SECONDS for a log that appears after this starts
+  --list           list the logs, newest first, with their time and argument count
+
+How to show it:
+  (nothing)        the program and each argument between [ and ], with <TAB>, <CR>, <LF>,
+                   <U+XXXX> for characters that would not show or could be mistaken, <0xXX>
+                   for a byte that is not UTF-8, and << for <
+  --json           one JSON object: file, time, program, arguments, return_code, complete,
+                   ambiguous
+  -0, --null       the arguments alone, each followed by a NUL, as the bytes received
+  --expect -- ARG...
+                   exit 0 if the log's arguments are exactly ARG..., 1 and the first
+                   difference if not
+  --help, --version
+
+Exit status: 0 done or matched, 1 the arguments differ, 2 no log, not a record, or a usage
+error.
+)";
+
+namespace {
+
+// The value of an option given as "--name VALUE" or "--name=VALUE"; advances past it.
+std::optional<WideString> ValueOf(const std::vector<WideString> &arguments, std::size_t &i,
+                                  const WideString &name) {
+  const WideString &argument = arguments[i];
+  if (argument.size() > name.size() && argument.starts_with(name + L"="))
+    return argument.substr(name.size() + 1);
+  if (argument == name && i + 1 < arguments.size())
+    return arguments[++i];
+  return std::nullopt;
+}
+
+// Seconds as a plain decimal number, at most a day.
+std::optional<double> SecondsOf(const WideString &text) {
+  std::string ascii;
+  for (const wchar_t unit : text) {
+    if (!(unit >= L'0' && unit <= L'9') && !(unit == L'.' && ascii.find('.') == std::string::npos))
+      return std::nullopt;
+    ascii.push_back(static_cast<char>(unit));
+  }
+  if (ascii.empty() || ascii == ".")
+    return std::nullopt;
+  const double seconds = std::strtod(ascii.c_str(), nullptr);
+  return seconds <= 86400 ? std::optional(seconds) : std::nullopt;
+}
+
+// Whether the argument is this option, alone or with "=VALUE".
+bool IsOption(const WideString &argument, const WideString &name) {
+  return argument == name || argument.starts_with(name + L"=");
+}
+
+// What makes the options as a whole make no sense, if anything.
+std::string Conflict(const ReaderOptions &options, int modes) {
+  if (modes > 1)
+    return "choose one of --json, -0, --list and --expect";
+  if (!options.files.empty() && (options.folder || options.waitSeconds))
+    return "name logs, or use --dir or --wait to find one, not both";
+  if (options.mode == Mode::List && options.waitSeconds)
+    return "--list takes no --wait";
+  if ((options.mode == Mode::Null || options.mode == Mode::Expect) && options.files.size() > 1)
+    return "-0 and --expect read one log";
+  return "";
+}
+
+} // namespace
+
+ReaderOptions ParseOptions(const std::vector<WideString> &arguments, bool byteEscapes) {
+  ReaderOptions options;
+  int modes = 0;
+  const auto choose = [&](Mode mode) {
+    options.mode = mode;
+    ++modes;
+  };
+  bool onlyNames = false;
+  for (std::size_t i = 0; i < arguments.size() && options.error.empty(); ++i) {
+    const WideString &argument = arguments[i];
+    if (onlyNames || argument.size() < 2 || argument[0] != L'-') {
+      options.files.push_back(argument);
+    } else if (argument == L"--") {
+      onlyNames = true;
+    } else if (argument == L"--help" || argument == L"-h") {
+      options.mode = Mode::Help;
+      return options;
+    } else if (argument == L"--version") {
+      options.mode = Mode::Version;
+      return options;
+    } else if (argument == L"--expect") {
+      choose(Mode::Expect);
+      if (i + 1 < arguments.size() && arguments[i + 1] == L"--")
+        ++i;
+      options.expected.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                              arguments.end());
+      break;
+    } else if (argument == L"--json") {
+      choose(Mode::Json);
+    } else if (argument == L"-0" || argument == L"--null") {
+      choose(Mode::Null);
+    } else if (argument == L"--list") {
+      choose(Mode::List);
+    } else if (IsOption(argument, L"--dir")) {
+      options.folder = ValueOf(arguments, i, L"--dir");
+      if (!options.folder || options.folder->empty())
+        options.error = "--dir needs a folder";
+    } else if (IsOption(argument, L"--wait")) {
+      const std::optional<WideString> value = ValueOf(arguments, i, L"--wait");
+      options.waitSeconds = value ? SecondsOf(*value) : std::nullopt;
+      if (!options.waitSeconds)
+        options.error = "--wait needs a number of seconds, at most 86400";
+    } else {
+      options.error = "unknown option " + Visible(argument, byteEscapes);
+    }
+  }
+  if (options.error.empty())
+    options.error = Conflict(options, modes);
+  return options;
+}

@@ -1,0 +1,44 @@
+// How the reader shows what a log holds: text for a person, JSON for a program, the bytes
+// themselves for a shell. All of it is UTF-8, built from the code units exactly as recorded.
+#ifndef TARNWHISTLE_READER_SHOW_H
+#define TARNWHISTLE_READER_SHOW_H
+
+#include "reader/reading.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A log as the reader presents it.
+struct ShownLog {
+  WideString file;                 // its path, as code units
+  std::optional<std::string> time; // "YYYY-MM-DD hh:mm:ss" from its name, when it has one
+  Reading reading;
+};
+
+// The text with every character a reader could not see or tell apart written as an escape:
+// <TAB>, <CR>, <LF>, <U+XXXX> (controls, spaces other than U+0020, invisible characters, lone
+// surrogates) and, where arguments carry bytes as U+DC80 to U+DCFF, <0xXX>. A "<" is written "<<".
+std::string Visible(std::wstring_view units, bool byteEscapes);
+
+// The file, its time, the program and each argument between [ and ], then the count and the
+// return code and whether they agree, and whether the record is cut short or ambiguous.
+std::string PlainView(const ShownLog &log, bool byteEscapes);
+
+// One JSON object on one line: file, time, program, arguments, return_code, complete, ambiguous.
+std::string JsonView(const ShownLog &log);
+
+// The text as the bytes a program received: UTF-8, escaped bytes restored where arguments carry
+// them, and any other lone surrogate in the generalised UTF-8 form that keeps its value.
+std::string ReceivedBytes(std::wstring_view units, bool byteEscapes);
+
+// Each argument's bytes followed by a NUL.
+std::string NullSeparated(const Reading &reading, bool byteEscapes);
+
+// One line saying how the log's arguments differ from the expected ones: the first argument that
+// differs, one missing or one too many, or why the log cannot show exactly these.
+std::string FirstDifference(const Reading &reading, const std::vector<WideString> &expected,
+                            bool byteEscapes);
+
+#endif
