@@ -1,5 +1,6 @@
 // The platform operations on Windows: each one forwards to the Windows API of the same name, and
 // file creation adds the checks that make it safe in a shared directory.
+#include "platform/console.h"
 #include "platform/platform.h"
 
 namespace {
@@ -136,5 +137,17 @@ BOOL WriteFile(HANDLE file, const void *buffer, DWORD bytesToWrite, DWORD *bytes
 }
 
 BOOL CloseHandle(HANDLE object) { return ::CloseHandle(object); }
+
+bool IsOwnFile(const std::filesystem::path &path) {
+  const ::HANDLE file =
+      ::CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  const bool own = OwnedByThisProcess(file);
+  ::CloseHandle(file);
+  return own;
+}
 
 } // namespace platform

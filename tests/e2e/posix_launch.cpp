@@ -27,7 +27,7 @@ namespace launch {
 
 namespace {
 
-std::string programPath;
+std::string programPath, readerPath;
 
 std::string ReadAll(int descriptor) {
   std::string bytes;
@@ -56,7 +56,11 @@ bool RefuseChmod() {
 } // namespace
 
 const std::string &ProgramPath() { return programPath; }
-void SetProgramPath(const std::string &path) { programPath = path; }
+const std::string &ReaderPath() { return readerPath; }
+void SetProgramPaths(const std::string &recorder, const std::string &reader) {
+  programPath = recorder;
+  readerPath = reader;
+}
 
 bool Result::exited() const { return WIFEXITED(wait); }
 int Result::status() const { return WIFEXITED(wait) ? WEXITSTATUS(wait) : -1; }
@@ -81,7 +85,7 @@ pid_t Start(const std::vector<std::string> &argv, const Options &options, int ou
     }
     if (options.refuseChmod && !RefuseChmod())
       _exit(kNotSetUp);
-    execve(programPath.c_str(), arguments.data(), environment.data());
+    execve(options.program.c_str(), arguments.data(), environment.data());
     _exit(127);
   }
   return child;
@@ -215,10 +219,10 @@ void Test::ExpectOneLog(const std::string &folder, const Outcome &outcome,
 
 int main(int argc, char **argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s path/to/tarnwhistle\n", argv[0]);
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s path/to/tarnwhistle path/to/tarnwhistle-read\n", argv[0]);
     return 2;
   }
-  launch::SetProgramPath(argv[1]);
+  launch::SetProgramPaths(argv[1], argv[2]);
   return RUN_ALL_TESTS();
 }

@@ -14,14 +14,16 @@
 
 namespace launch {
 
-// The program under test, as given on the test's command line.
+// The programs under test, as given on the test's command line: the recorder and the reader.
 const std::string &ProgramPath();
-void SetProgramPath(const std::string &path);
+const std::string &ReaderPath();
+void SetProgramPaths(const std::string &recorder, const std::string &reader);
 
 struct Options {
   std::vector<std::string> environment = {}; // NAME=value entries, the whole environment
   long fileSizeLimit = -1;                   // bytes, when set
   bool refuseChmod = false;                  // chmod calls fail with EPERM, as on some file systems
+  std::string program = ProgramPath();       // what to run
 };
 
 // The exit status of a child that could not be set up as the options ask.

@@ -1,0 +1,41 @@
+// What the companion reader, a console program, needs of the system beyond the recorder's
+// operations: its standard streams, paths as the recorder's code units, and who owns a file.
+#ifndef TARNWHISTLE_PLATFORM_CONSOLE_H
+#define TARNWHISTLE_PLATFORM_CONSOLE_H
+
+#include "platform/platform.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string_view>
+
+namespace platform {
+
+enum class Stream { Output, Error };
+
+// Writes valid UTF-8 text: to a Windows console through the wide console API, so that every
+// character shows as itself; anywhere else as the UTF-8 bytes.
+void WriteText(Stream stream, std::string_view utf8);
+
+// Writes bytes unchanged.
+void WriteBytes(Stream stream, std::string_view bytes);
+
+// A path from code units as the platform's splitter and temporary directory give them, and back.
+std::filesystem::path PathOf(std::wstring_view units);
+WideString UnitsOf(const std::filesystem::path &path);
+
+// Whether arguments carry bytes that are not UTF-8 as the code units U+DC80 to U+DCFF.
+bool ArgumentsEscapeBytes();
+
+// Whether the file itself (not what a link at the path points to) belongs to this process's user.
+bool IsOwnFile(const std::filesystem::path &path);
+
+// When the file was last written, and when this process started, on one clock and as finely as
+// the system stamps files (100 ns on Windows, 1 ns on Linux); 0 when unknown. On POSIX systems
+// the start is the time of the call: make it as the program starts.
+std::int64_t ModifiedTime(const std::filesystem::path &path);
+std::int64_t StartTime();
+
+} // namespace platform
+
+#endif

@@ -1,0 +1,78 @@
+// The console program's needs on Windows: the standard streams, as a console or as bytes, and
+// paths as UTF-16. Whose a file is lives with file creation, in windows.cpp.
+#include "platform/console.h"
+
+#define WIN32_LEAN_AND_MEAN
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+#include <algorithm>
+
+namespace platform {
+
+void WriteText(Stream stream, std::string_view utf8) {
+  const ::HANDLE handle =
+      GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  ::DWORD mode = 0;
+  if (!GetConsoleMode(handle, &mode)) {
+    WriteBytes(stream, utf8);
+    return;
+  }
+  // A console shows UTF-16 as it is, whatever its code page.
+  const int size = static_cast<int>(utf8.size());
+  std::wstring text(
+      static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)),
+      L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, text.data(), static_cast<int>(text.size()));
+  for (std::size_t at = 0; at < text.size();) {
+    ::DWORD written = 0;
+    const auto chunk = static_cast<::DWORD>(std::min<std::size_t>(text.size() - at, 8192));
+    if (!WriteConsoleW(handle, text.data() + at, chunk, &written, nullptr) || written == 0)
+      return;
+    at += written;
+  }
+}
+
+void WriteBytes(Stream stream, std::string_view bytes) {
+  const ::HANDLE handle =
+      GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  while (!bytes.empty()) {
+    ::DWORD written = 0;
+    const auto chunk = static_cast<::DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
+    if (!::WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0)
+      return;
+    bytes.remove_prefix(written);
+  }
+}
+
+std::filesystem::path PathOf(std::wstring_view units) { return std::filesystem::path(units); }
+
+WideString UnitsOf(const std::filesystem::path &path) { return path.native(); }
+
+bool ArgumentsEscapeBytes() { return false; }
+
+namespace {
+
+std::int64_t Ticks(const FILETIME &time) {
+  return static_cast<std::int64_t>(static_cast<std::uint64_t>(time.dwHighDateTime) << 32 |
+                                   time.dwLowDateTime);
+}
+
+} // namespace
+
+std::int64_t ModifiedTime(const std::filesystem::path &path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)
+             ? Ticks(data.ftLastWriteTime)
+             : 0;
+}
+
+std::int64_t StartTime() {
+  FILETIME creation, exit, kernel, user;
+  return GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user) ? Ticks(creation)
+                                                                                : 0;
+}
+
+} // namespace platform

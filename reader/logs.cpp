@@ -1,0 +1,153 @@
+// Finding logs.
+#include "reader/logs.h"
+
+#include "platform/console.h"
+#include "reader/reading.h"
+#include "recorder/log_file.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Polling is cheap next to the launcher a script starts, and quick enough for it.
+constexpr auto kPollInterval = std::chrono::milliseconds(20);
+// A writer that has not added to the file for this long has stopped.
+constexpr auto kSettled = std::chrono::milliseconds(1000);
+
+bool IsLogName(const platform::WideString &name) {
+  return name.size() > LOG_PREFIX.size() + LOG_EXTENSION.size() && name.starts_with(LOG_PREFIX) &&
+         name.ends_with(LOG_EXTENSION);
+}
+
+// Whether the file is as complete as it will get.
+bool Finished(const fs::path &path) {
+  std::string problem;
+  const std::optional<std::string> bytes = ReadLogBytes(path, problem);
+  return !bytes || ReadRecord(*bytes).reading.complete;
+}
+
+} // namespace
+
+std::optional<fs::path> RecorderFolder() {
+  const std::optional<platform::WideString> directory = GetTempDirectory();
+  if (!directory)
+    return std::nullopt;
+  return platform::PathOf(*directory);
+}
+
+std::vector<FoundLog> LogsIn(const fs::path &folder, bool ownOnly, std::error_code &error) {
+  std::vector<FoundLog> logs;
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    std::error_code ignored;
+    if (!entry->is_regular_file(ignored) || entry->is_symlink(ignored) ||
+        !IsLogName(platform::UnitsOf(entry->path().filename())) ||
+        (ownOnly && !platform::IsOwnFile(entry->path())))
+      continue;
+    logs.push_back(
+        {entry->path(), platform::ModifiedTime(entry->path()), entry->file_size(ignored)});
+  }
+  std::sort(logs.begin(), logs.end(), [](const FoundLog &a, const FoundLog &b) {
+    return a.modified != b.modified ? a.modified > b.modified : a.path > b.path;
+  });
+  return logs;
+}
+
+std::optional<std::string> TimeOfName(const platform::WideString &name) {
+  if (!IsLogName(name))
+    return std::nullopt;
+  const std::wstring_view stamp = std::wstring_view(name).substr(
+      LOG_PREFIX.size(), name.size() - LOG_PREFIX.size() - LOG_EXTENSION.size());
+  // After a year of four digits or more; 0 stands for a digit.
+  constexpr std::wstring_view named = L"-00-00_00-00-00", shown = L"-00-00 00:00:00";
+  if (stamp.size() < 4 + named.size())
+    return std::nullopt;
+  const std::size_t year = stamp.size() - named.size();
+  std::string text;
+  for (std::size_t i = 0; i < stamp.size(); ++i) {
+    const wchar_t expected = i < year ? L'0' : named[i - year];
+    const bool digit = stamp[i] >= L'0' && stamp[i] <= L'9';
+    if (expected == L'0' ? !digit : stamp[i] != expected)
+      return std::nullopt;
+    text.push_back(static_cast<char>(expected == L'0' ? stamp[i] : shown[i - year]));
+  }
+  return text;
+}
+
+std::optional<std::string> ReadLogBytes(const fs::path &path, std::string &problem) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (!fs::exists(status)) {
+    problem = "no such file";
+    return std::nullopt;
+  }
+  if (fs::is_directory(status)) {
+    problem = "a directory, not a log";
+    return std::nullopt;
+  }
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    problem = "cannot be opened for reading";
+    return std::nullopt;
+  }
+  std::string bytes;
+  char buffer[65536];
+  while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+    bytes.append(buffer, static_cast<std::size_t>(file.gcount()));
+    if (bytes.size() > kLargestLog) {
+      problem = "larger than any record (over " + std::to_string(kLargestLog >> 20) + " MiB)";
+      return std::nullopt;
+    }
+  }
+  if (file.bad()) {
+    problem = "cannot be read";
+    return std::nullopt;
+  }
+  return bytes;
+}
+
+std::optional<fs::path> WaitForNewLog(const fs::path &folder, bool ownOnly, double seconds,
+                                      std::int64_t started) {
+  std::error_code error;
+  std::map<fs::path, std::pair<std::int64_t, std::uintmax_t>> before;
+  for (const FoundLog &log : LogsIn(folder, ownOnly, error))
+    before[log.path] = {log.modified, log.size};
+  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                           std::chrono::duration<double>(seconds));
+  std::optional<fs::path> found;
+  while (!found) {
+    for (const FoundLog &log : LogsIn(folder, ownOnly, error)) {
+      const auto earlier = before.find(log.path);
+      // Strictly after the start: the earlier run of a script's loop may have written in the same
+      // tick of the clock.
+      if (earlier == before.end() || earlier->second != std::pair{log.modified, log.size} ||
+          log.modified > started) {
+        found = log.path;
+        break;
+      }
+    }
+    if (found)
+      break;
+    if (Clock::now() >= deadline)
+      return std::nullopt;
+    std::this_thread::sleep_for(kPollInterval);
+  }
+  // The recorder writes line by line: wait for the last line, or for the writing to stop.
+  std::uintmax_t size = fs::file_size(*found, error);
+  for (auto still = Clock::now(); !Finished(*found) && Clock::now() - still < kSettled;) {
+    std::this_thread::sleep_for(kPollInterval);
+    const std::uintmax_t now = fs::file_size(*found, error);
+    if (now != size) {
+      size = now;
+      still = Clock::now();
+    }
+  }
+  return found;
+}
