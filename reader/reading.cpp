@@ -78,9 +78,12 @@ std::vector<Line> CandidateLines(std::wstring_view units) {
     if (index && *index > 0 && units.substr(after, kArgumentInfix.size()) == kArgumentInfix)
       lines.push_back({*index, start, after + kArgumentInfix.size()});
   }
-  std::sort(lines.begin(), lines.end(), [](const Line &a, const Line &b) {
+  const auto byIndex = [](const Line &a, const Line &b) {
     return a.index != b.index ? a.index < b.index : a.start < b.start;
-  });
+  };
+  // Found in the order of the file, they are in order already unless values forge lines.
+  if (!std::is_sorted(lines.begin(), lines.end(), byIndex))
+    std::sort(lines.begin(), lines.end(), byIndex);
   return lines;
 }
 
@@ -88,7 +91,7 @@ std::vector<Line> CandidateLines(std::wstring_view units) {
 // 2 for two or more) the lines from it to the end can be read, and the sums that pick them.
 struct Readings {
   std::wstring_view units;
-  std::vector<Line> lines;
+  const std::vector<Line> &lines;
   Ending ending;
   std::vector<std::size_t> space;  // the first space at or after each line's value
   std::vector<std::uint32_t> ways; // capped at 2
