@@ -92,6 +92,11 @@ std::optional<std::string> ReadLogBytes(const fs::path &path, std::string &probl
     problem = "a directory, not a log";
     return std::nullopt;
   }
+  // A pipe or a device could keep the reader waiting for ever.
+  if (!fs::is_regular_file(status)) {
+    problem = "not a plain file";
+    return std::nullopt;
+  }
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     problem = "cannot be opened for reading";

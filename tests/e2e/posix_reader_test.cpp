@@ -1,6 +1,7 @@
 // The real tarnwhistle-read on Linux, on what the real tarnwhistle wrote.
 #include "tests/e2e/posix_launch.h"
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,6 +93,7 @@ TEST_F(PosixReader, RefusesWhatIsNotARecordInOneLine) {
   launch::WriteFileBytes(folder + "/utf8.log", "Program = rec\r\nReturnCode = 10\r\n");
   launch::WriteFileBytes(folder + "/huge.log", "\xFF\xFE");
   ASSERT_EQ(truncate((folder + "/huge.log").c_str(), 100 << 20), 0);
+  ASSERT_EQ(mkfifo((folder + "/fifo.log").c_str(), 0600), 0);
   const struct {
     std::string name, error;
   } cases[] = {
@@ -99,6 +101,7 @@ TEST_F(PosixReader, RefusesWhatIsNotARecordInOneLine) {
       {"utf8.log", "not a record: text without a UTF-16 byte-order mark"},
       {"huge.log", "larger than any record (over 64 MiB)"},
       {"", "a directory, not a log"},
+      {"fifo.log", "not a plain file"},
       {"missing.log", "no such file"},
   };
   for (const auto &c : cases) {
