@@ -189,12 +189,16 @@ Readings CountReadings(std::wstring_view units, const std::vector<Line> &lines,
   return r;
 }
 
-// The first line in [from, to) that leads to a reading, counting only quoted ones if asked.
-std::size_t FirstReadable(const Readings &r, std::size_t from, std::size_t to, bool quoted) {
-  for (std::size_t i = from; i < to; ++i)
-    if (r.ways[i] > 0 && (!quoted || QuoteBefore(r, i)))
-      return i;
-  return kNone;
+// The first line in [from, to) of one index that leads to a reading: where its running sum first
+// rises. Found by halving, since a forged file may hold many lines of one index that lead nowhere.
+std::size_t FirstReadable(const std::vector<std::uint64_t> &sums, const Readings &r,
+                          std::size_t from, std::size_t to) {
+  if (Sum(sums, r, from, to) == 0)
+    return kNone;
+  const std::uint64_t before = from > r.bucketStart[from] ? sums[from - 1] : 0;
+  const auto begin = sums.begin() + static_cast<std::ptrdiff_t>(from);
+  const auto end = sums.begin() + static_cast<std::ptrdiff_t>(to);
+  return static_cast<std::size_t>(std::upper_bound(begin, end, before) - sums.begin());
 }
 
 // The argument a value stands for: one holding a space lost its quotes.
@@ -212,10 +216,9 @@ std::vector<WideString> ArgumentsFrom(const Readings &r, std::size_t i) {
   std::vector<WideString> arguments;
   while (true) {
     const Followers f = FollowersOf(r, i);
-    std::size_t next =
-        Sum(r.sumAll, r, f.first, f.split) > 0 ? FirstReadable(r, f.first, f.split, false) : kNone;
-    if (next == kNone && f.quoted && Sum(r.sumQuoted, r, f.split, f.last) > 0)
-      next = FirstReadable(r, f.split, f.last, true);
+    std::size_t next = FirstReadable(r.sumAll, r, f.first, f.split);
+    if (next == kNone && f.quoted)
+      next = FirstReadable(r.sumQuoted, r, f.split, f.last);
     const std::size_t valueEnd = next == kNone ? r.ending.end : r.lines[next].start - 2;
     arguments.push_back(Unquoted(r.units.substr(r.lines[i].value, valueEnd - r.lines[i].value)));
     if (next == kNone)
