@@ -71,8 +71,8 @@ std::string Conflict(const ReaderOptions &options, int modes) {
     return "choose one of --json, -0, --list and --expect";
   if (!options.files.empty() && (options.folder || options.waitSeconds))
     return "name logs, or use --dir or --wait to find one, not both";
-  if (options.mode == Mode::List && options.waitSeconds)
-    return "--list takes no --wait";
+  if (options.mode == Mode::List && (options.waitSeconds || !options.files.empty()))
+    return "--list lists a folder: it takes no --wait and no log names";
   if ((options.mode == Mode::Null || options.mode == Mode::Expect) && options.files.size() > 1)
     return "-0 and --expect read one log";
   return "";
