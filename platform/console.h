@@ -14,11 +14,12 @@ namespace platform {
 enum class Stream { Output, Error };
 
 // Writes valid UTF-8 text: to a Windows console through the wide console API, so that every
-// character shows as itself; anywhere else as the UTF-8 bytes.
-void WriteText(Stream stream, std::string_view utf8);
+// character shows as itself; anywhere else as the UTF-8 bytes. False when not all of it was
+// written (a full disk, a closed pipe).
+bool WriteText(Stream stream, std::string_view utf8);
 
-// Writes bytes unchanged.
-void WriteBytes(Stream stream, std::string_view bytes);
+// Writes bytes unchanged; false when not all of them were written.
+bool WriteBytes(Stream stream, std::string_view bytes);
 
 // A path from code units as the platform's splitter and temporary directory give them, and back.
 std::filesystem::path PathOf(std::wstring_view units);

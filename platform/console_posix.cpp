@@ -1,7 +1,7 @@
 // The console program's needs on POSIX systems: the standard streams, paths as the bytes they are
 // (decoded and encoded as arguments are), and whose a file is.
 #include "platform/console.h"
-#include "platform/posix.h"
+#include "text/codec.h"
 
 #include <sys/stat.h>
 #include <time.h>
@@ -11,26 +11,27 @@
 
 namespace platform {
 
-void WriteText(Stream stream, std::string_view utf8) { WriteBytes(stream, utf8); }
+bool WriteText(Stream stream, std::string_view utf8) { return WriteBytes(stream, utf8); }
 
-void WriteBytes(Stream stream, std::string_view bytes) {
+bool WriteBytes(Stream stream, std::string_view bytes) {
   const int descriptor = stream == Stream::Output ? STDOUT_FILENO : STDERR_FILENO;
   while (!bytes.empty()) {
     const ssize_t written = write(descriptor, bytes.data(), bytes.size());
     if (written < 0 && errno == EINTR)
       continue;
     if (written <= 0)
-      return;
+      return false;
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
+  return true;
 }
 
 std::filesystem::path PathOf(std::wstring_view units) {
-  const std::optional<std::string> bytes = EncodeUnits(units);
+  const std::optional<std::string> bytes = text::EncodeUnits(units);
   return bytes ? std::filesystem::path(*bytes) : std::filesystem::path();
 }
 
-WideString UnitsOf(const std::filesystem::path &path) { return DecodeBytes(path.native()); }
+WideString UnitsOf(const std::filesystem::path &path) { return text::DecodeBytes(path.native()); }
 
 bool ArgumentsEscapeBytes() { return true; }
 

@@ -12,14 +12,12 @@
 
 namespace platform {
 
-void WriteText(Stream stream, std::string_view utf8) {
+bool WriteText(Stream stream, std::string_view utf8) {
   const ::HANDLE handle =
       GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   ::DWORD mode = 0;
-  if (!GetConsoleMode(handle, &mode)) {
-    WriteBytes(stream, utf8);
-    return;
-  }
+  if (!GetConsoleMode(handle, &mode))
+    return WriteBytes(stream, utf8);
   // A console shows UTF-16 as it is, whatever its code page.
   const int size = static_cast<int>(utf8.size());
   std::wstring text(
@@ -30,21 +28,23 @@ void WriteText(Stream stream, std::string_view utf8) {
     ::DWORD written = 0;
     const auto chunk = static_cast<::DWORD>(std::min<std::size_t>(text.size() - at, 8192));
     if (!WriteConsoleW(handle, text.data() + at, chunk, &written, nullptr) || written == 0)
-      return;
+      return false;
     at += written;
   }
+  return true;
 }
 
-void WriteBytes(Stream stream, std::string_view bytes) {
+bool WriteBytes(Stream stream, std::string_view bytes) {
   const ::HANDLE handle =
       GetStdHandle(stream == Stream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
   while (!bytes.empty()) {
     ::DWORD written = 0;
     const auto chunk = static_cast<::DWORD>(std::min<std::size_t>(bytes.size(), 1 << 20));
     if (!::WriteFile(handle, bytes.data(), chunk, &written, nullptr) || written == 0)
-      return;
+      return false;
     bytes.remove_prefix(written);
   }
+  return true;
 }
 
 std::filesystem::path PathOf(std::wstring_view units) { return std::filesystem::path(units); }

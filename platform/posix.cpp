@@ -1,6 +1,8 @@
 // The platform operations on POSIX systems, standing in for the Windows services of the same name.
 #include "platform/posix.h"
 
+#include "text/codec.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -17,66 +19,6 @@ namespace {
 // The process's argv, kept as the process keeps its command line on Windows.
 int processArgc = 0;
 char **processArgv = nullptr;
-
-constexpr wchar_t kEscapeBase = 0xDC00;
-
-// Length of the valid UTF-8 sequence starting at bytes[0], or 0 when there is none. Overlong forms,
-// surrogates and values above U+10FFFF are not valid.
-std::size_t SequenceLength(const unsigned char *bytes, std::size_t available) {
-  const unsigned char lead = bytes[0];
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF; // allowed range of the second byte
-  if (lead < 0x80)
-    return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0)
-      low = 0xA0;
-    if (lead == 0xED)
-      high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0)
-      low = 0x90;
-    if (lead == 0xF4)
-      high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (available < length || bytes[1] < low || bytes[1] > high)
-    return 0;
-  for (std::size_t i = 2; i < length; ++i)
-    if ((bytes[i] & 0xC0) != 0x80)
-      return 0;
-  return length;
-}
-
-// Decodes into out, which has room for at least one unit per byte; returns the end.
-wchar_t *DecodeInto(std::string_view text, wchar_t *out) {
-  const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const std::size_t length = SequenceLength(bytes + i, text.size() - i);
-    if (length == 0) {
-      *out++ = static_cast<wchar_t>(kEscapeBase + bytes[i++]);
-      continue;
-    }
-    std::uint32_t point = length == 1 ? bytes[i] : bytes[i] & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k)
-      point = (point << 6) | (bytes[i + k] & 0x3F);
-    if (point >= 0x10000) {
-      point -= 0x10000;
-      *out++ = static_cast<wchar_t>(0xD800 + (point >> 10));
-      *out++ = static_cast<wchar_t>(0xDC00 + (point & 0x3FF));
-    } else {
-      *out++ = static_cast<wchar_t>(point);
-    }
-    i += length;
-  }
-  return out;
-}
 
 platform::HANDLE HandleOf(int descriptor) {
   return reinterpret_cast<platform::HANDLE>(static_cast<std::intptr_t>(descriptor));
@@ -115,47 +57,6 @@ void SetProcessArguments(int argc, char **argv) {
   processArgv = argv;
 }
 
-WideString DecodeBytes(std::string_view bytes) {
-  WideString units(bytes.size(), L'\0');
-  units.resize(static_cast<std::size_t>(DecodeInto(bytes, units.data()) - units.data()));
-  return units;
-}
-
-std::optional<std::string> EncodeUnits(std::wstring_view units) {
-  std::string bytes;
-  bytes.reserve(units.size() * 3);
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    std::uint32_t point = static_cast<std::uint32_t>(units[i]);
-    if (point >= 0xD800 && point <= 0xDBFF && i + 1 < units.size() &&
-        static_cast<std::uint32_t>(units[i + 1]) >= 0xDC00 &&
-        static_cast<std::uint32_t>(units[i + 1]) <= 0xDFFF) {
-      point =
-          0x10000 + ((point - 0xD800) << 10) + (static_cast<std::uint32_t>(units[++i]) - 0xDC00);
-    } else if (point >= 0xDC80 && point <= 0xDCFF) {
-      bytes.push_back(static_cast<char>(point - kEscapeBase));
-      continue;
-    } else if ((point >= 0xD800 && point <= 0xDFFF) || point > 0xFFFF) {
-      return std::nullopt;
-    }
-    if (point < 0x80) {
-      bytes.push_back(static_cast<char>(point));
-    } else if (point < 0x800) {
-      bytes.push_back(static_cast<char>(0xC0 | (point >> 6)));
-      bytes.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else if (point < 0x10000) {
-      bytes.push_back(static_cast<char>(0xE0 | (point >> 12)));
-      bytes.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      bytes.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else {
-      bytes.push_back(static_cast<char>(0xF0 | (point >> 18)));
-      bytes.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-      bytes.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-      bytes.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    }
-  }
-  return bytes;
-}
-
 // There is no command line on POSIX: the argv given to SetProcessArguments takes its place.
 const wchar_t *GetCommandLineW() { return L""; }
 
@@ -172,11 +73,11 @@ wchar_t **CommandLineToArgvW(const wchar_t *, int *count) {
   if (memory == nullptr)
     return nullptr;
   auto *block = static_cast<wchar_t **>(memory);
-  auto *text = reinterpret_cast<wchar_t *>(static_cast<char *>(memory) + pointerBytes);
+  auto *out = reinterpret_cast<wchar_t *>(static_cast<char *>(memory) + pointerBytes);
   for (std::size_t i = 0; i < argc; ++i) {
-    block[i] = text;
-    text = DecodeInto(processArgv[i], text);
-    *text++ = L'\0';
+    block[i] = out;
+    out = text::DecodeBytesInto(processArgv[i], out);
+    *out++ = L'\0';
   }
   block[argc] = nullptr;
   *count = processArgc;
@@ -190,7 +91,8 @@ void *LocalFree(void *block) {
 
 DWORD GetTempPathW(DWORD bufferLength, wchar_t *buffer) {
   const char *variable = std::getenv("TMPDIR");
-  WideString directory = DecodeBytes(variable != nullptr && *variable != '\0' ? variable : "/tmp");
+  WideString directory =
+      text::DecodeBytes(variable != nullptr && *variable != '\0' ? variable : "/tmp");
   if (directory.back() != L'/')
     directory.push_back(L'/');
   const std::size_t needed = directory.size() + 1;
@@ -224,7 +126,7 @@ HANDLE CreateFileW(const wchar_t *fileName, DWORD desiredAccess, DWORD shareMode
       creationDisposition != CREATE_ALWAYS || securityAttributes != nullptr ||
       templateFile != nullptr)
     return INVALID_HANDLE_VALUE;
-  const std::optional<std::string> path = EncodeUnits(fileName);
+  const std::optional<std::string> path = text::EncodeUnits(fileName);
   if (!path)
     return INVALID_HANDLE_VALUE;
   // Not truncated at open: a file that turns out not to be ours must keep its content. Non-blocking

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <thread>
@@ -21,6 +22,7 @@ constexpr auto kPollInterval = std::chrono::milliseconds(20);
 // A writer that has not added to the file for this long has stopped.
 constexpr auto kSettled = std::chrono::milliseconds(1000);
 
+// Named as the recorder names its logs, whatever the time in the name.
 bool IsLogName(const platform::WideString &name) {
   return name.size() > LOG_PREFIX.size() + LOG_EXTENSION.size() && name.starts_with(LOG_PREFIX) &&
          name.ends_with(LOG_EXTENSION);
@@ -61,23 +63,12 @@ std::vector<FoundLog> LogsIn(const fs::path &folder, bool ownOnly, std::error_co
 }
 
 std::optional<std::string> TimeOfName(const platform::WideString &name) {
-  if (!IsLogName(name))
+  const std::optional<platform::SYSTEMTIME> time = TimeOfLogName(name);
+  if (!time)
     return std::nullopt;
-  const std::wstring_view stamp = std::wstring_view(name).substr(
-      LOG_PREFIX.size(), name.size() - LOG_PREFIX.size() - LOG_EXTENSION.size());
-  // After a year of four digits or more; 0 stands for a digit.
-  constexpr std::wstring_view named = L"-00-00_00-00-00", shown = L"-00-00 00:00:00";
-  if (stamp.size() < 4 + named.size())
-    return std::nullopt;
-  const std::size_t year = stamp.size() - named.size();
-  std::string text;
-  for (std::size_t i = 0; i < stamp.size(); ++i) {
-    const wchar_t expected = i < year ? L'0' : named[i - year];
-    const bool digit = stamp[i] >= L'0' && stamp[i] <= L'9';
-    if (expected == L'0' ? !digit : stamp[i] != expected)
-      return std::nullopt;
-    text.push_back(static_cast<char>(expected == L'0' ? stamp[i] : shown[i - year]));
-  }
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time->wYear, time->wMonth,
+                time->wDay, time->wHour, time->wMinute, time->wSecond);
   return text;
 }
 
@@ -119,16 +110,19 @@ std::optional<std::string> ReadLogBytes(const fs::path &path, std::string &probl
 }
 
 std::optional<fs::path> WaitForNewLog(const fs::path &folder, bool ownOnly, double seconds,
-                                      std::int64_t started) {
-  std::error_code error;
+                                      std::int64_t started, std::error_code &error) {
   std::map<fs::path, std::pair<std::int64_t, std::uintmax_t>> before;
   for (const FoundLog &log : LogsIn(folder, ownOnly, error))
     before[log.path] = {log.modified, log.size};
+  if (error)
+    return std::nullopt;
   const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                            std::chrono::duration<double>(seconds));
+  // A folder that goes away while waiting ends the wait like a deadline.
+  std::error_code later;
   std::optional<fs::path> found;
   while (!found) {
-    for (const FoundLog &log : LogsIn(folder, ownOnly, error)) {
+    for (const FoundLog &log : LogsIn(folder, ownOnly, later)) {
       const auto earlier = before.find(log.path);
       // Strictly after the start: the earlier run of a script's loop may have written in the same
       // tick of the clock.
@@ -145,10 +139,10 @@ std::optional<fs::path> WaitForNewLog(const fs::path &folder, bool ownOnly, doub
     std::this_thread::sleep_for(kPollInterval);
   }
   // The recorder writes line by line: wait for the last line, or for the writing to stop.
-  std::uintmax_t size = fs::file_size(*found, error);
+  std::uintmax_t size = fs::file_size(*found, later);
   for (auto still = Clock::now(); !Finished(*found) && Clock::now() - still < kSettled;) {
     std::this_thread::sleep_for(kPollInterval);
-    const std::uintmax_t now = fs::file_size(*found, error);
+    const std::uintmax_t now = fs::file_size(*found, later);
     if (now != size) {
       size = now;
       still = Clock::now();

@@ -37,8 +37,9 @@ std::optional<std::string> ReadLogBytes(const std::filesystem::path &path, std::
 // folder when the wait began or has changed since, or one written after the start (by a launcher
 // started right after this program, before it looked). Then waits until the record is complete or
 // the file stops growing.
+// Sets the error, at once, when the folder cannot be listed.
 std::optional<std::filesystem::path> WaitForNewLog(const std::filesystem::path &folder,
                                                    bool ownOnly, double seconds,
-                                                   std::int64_t started);
+                                                   std::int64_t started, std::error_code &error);
 
 #endif

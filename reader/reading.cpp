@@ -1,52 +1,57 @@
 // Reading a log back.
+//
+// A reading cuts the text after the byte-order mark into lines at some of its CR LFs so that:
+//  1. the first line is "Program = " and element 0, which may hold anything, CR LF included;
+//  2. line i after it is "ARG[i] = " and a value, with i counting up from 1; a value is the
+//     argument when it holds no space, and the argument between double quotes when it does;
+//  3. a whole record ends with "ReturnCode = " and a number, which must be the status for the
+//     count of arguments.
+// The program line ends at its first CR LF. Only when no reading fits that way are longer program
+// lines considered, and then every place where it could end counts. When no reading of a whole
+// record gives its return code, the readings with the program line ending at its first CR LF are
+// taken whatever their count, and the reading says that the count disagrees (a program line
+// running to the end would otherwise make anything a record). Two or more readings fitting make
+// the file ambiguous; the one shown takes at each line the nearest next line that leads to one.
+//
+// A record cut short (no return-code line at its end) ends where the cut left off: text after the
+// last CR LF that is only the start of a line's prefix is dropped, a CR cut from its LF too, and
+// the last value may have lost its closing quote.
+//
+// Counting: every argument line holds "] = ", so a value without quotes, which holds no space, can
+// only run to the very next candidate line, while a value in quotes runs to any candidate of the
+// next index that starts past the value's first space and has a quote before its CR LF. So the
+// readings from a candidate are those that close the record there, plus the next candidate's when
+// no space comes first, plus the quoted followers' when the value opens with a quote: one pass
+// from the highest index down, with sums over each index's candidates in file order.
 #include "reader/reading.h"
 
 #include "recorder/exit_status.h"
 #include "recorder/record.h"
+#include "text/codec.h"
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 
 namespace {
 
-constexpr std::wstring_view kProgramPrefix = L"Program = ";
-constexpr std::wstring_view kArgumentPrefix = L"ARG[";
-constexpr std::wstring_view kArgumentInfix = L"] = ";
-constexpr std::wstring_view kReturnCodePrefix = L"ReturnCode = ";
-constexpr std::wstring_view kLineEnd = L"\r\n";
 constexpr std::size_t kNone = std::wstring_view::npos;
 
-// A place where an argument line may begin: "ARG[", an index and "] = " right after CR LF.
-struct Line {
+// A place where an argument line may begin: "ARG[", an index and "] = " right after a CR LF.
+struct Candidate {
   std::uint32_t index;
-  std::size_t start; // just after the CR LF
-  std::size_t value; // just after "] = "
+  std::size_t start;      // the line's first unit
+  std::size_t value;      // the value's first unit
+  std::size_t firstSpace; // the first space at or after the value; kNone when there is none
+  std::size_t nextInFile; // the candidate that starts next in the file; kNone for the last
 };
 
-// Where the last line's value must end, and what the end allows.
+// Where the values end, and what the end demands of the last one.
 struct Ending {
-  std::size_t end;
-  bool cut;                               // the value was cut short: it need only open its quotes
+  std::size_t end;                        // one past the last value
+  bool cut;                               // the last value may have lost its closing quote
   std::optional<std::int32_t> returnCode; // when set, the count must give this status
 };
-
-WideString UnitsOf(std::string_view bytes) {
-  WideString units(bytes.size() / 2, L'\0');
-  for (std::size_t i = 0; i < units.size(); ++i)
-    units[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                    static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-  return units;
-}
-
-std::string LittleEndian(std::wstring_view units) {
-  std::string bytes(units.size() * 2, '\0');
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const auto unit = static_cast<std::uint32_t>(units[i]);
-    bytes[2 * i] = static_cast<char>(unit & 0xFF);
-    bytes[2 * i + 1] = static_cast<char>((unit >> 8) & 0xFF);
-  }
-  return bytes;
-}
 
 bool IsDigit(wchar_t unit) { return unit >= L'0' && unit <= L'9'; }
 
@@ -63,145 +68,237 @@ std::optional<std::uint32_t> Decimal(std::wstring_view digits) {
   return static_cast<std::uint32_t>(value);
 }
 
-// Every place an argument line could begin, sorted by index and then by position.
-std::vector<Line> CandidateLines(std::wstring_view units) {
-  std::vector<Line> lines;
+std::size_t DigitsFrom(std::wstring_view units, std::size_t at) {
+  std::size_t end = at;
+  while (end < units.size() && end - at <= 10 && IsDigit(units[end]))
+    ++end;
+  return end;
+}
+
+// Every candidate line, sorted by index and, within an index, by where it starts.
+std::vector<Candidate> FindCandidates(std::wstring_view units) {
+  std::vector<Candidate> found;
   for (std::size_t at = units.find(kLineEnd); at != kNone; at = units.find(kLineEnd, at + 1)) {
     const std::size_t start = at + kLineEnd.size();
-    if (units.substr(start, kArgumentPrefix.size()) != kArgumentPrefix)
+    if (units.substr(start, kArgumentLinePrefix.size()) != kArgumentLinePrefix)
       continue;
-    std::size_t digits = start + kArgumentPrefix.size();
-    std::size_t after = digits;
-    while (after < units.size() && after - digits <= 10 && IsDigit(units[after]))
-      ++after;
+    const std::size_t digits = start + kArgumentLinePrefix.size();
+    const std::size_t after = DigitsFrom(units, digits);
     const std::optional<std::uint32_t> index = Decimal(units.substr(digits, after - digits));
-    if (index && *index > 0 && units.substr(after, kArgumentInfix.size()) == kArgumentInfix)
-      lines.push_back({*index, start, after + kArgumentInfix.size()});
+    if (index && *index > 0 &&
+        units.substr(after, kArgumentValueSeparator.size()) == kArgumentValueSeparator)
+      found.push_back({*index, start, after + kArgumentValueSeparator.size(), kNone, kNone});
   }
-  const auto byIndex = [](const Line &a, const Line &b) {
-    return a.index != b.index ? a.index < b.index : a.start < b.start;
-  };
-  // Found in the order of the file, they are in order already unless values forge lines.
-  if (!std::is_sorted(lines.begin(), lines.end(), byIndex))
-    std::sort(lines.begin(), lines.end(), byIndex);
-  return lines;
+  // A value's first space comes before the next candidate's "] = " ends, so the searches
+  // together read the text once.
+  for (std::size_t i = 0; i < found.size(); ++i) {
+    const std::size_t limit = i + 1 < found.size() ? found[i + 1].value : units.size();
+    found[i].firstSpace = units.substr(0, limit).find(L' ', found[i].value);
+  }
+  std::vector<std::size_t> order(found.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  // In file order the indexes count up, unless values forge lines.
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return found[a].index < found[b].index; });
+  std::vector<std::size_t> sortedAt(found.size());
+  for (std::size_t i = 0; i < order.size(); ++i)
+    sortedAt[order[i]] = i;
+  std::vector<Candidate> sorted(found.size());
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    sorted[i] = found[order[i]];
+    sorted[i].nextInFile = order[i] + 1 < found.size() ? sortedAt[order[i] + 1] : kNone;
+  }
+  return sorted;
 }
 
-// The readings of a record's argument lines: for each candidate line, in how many ways (0, 1, or
-// 2 for two or more) the lines from it to the end can be read, and the sums that pick them.
-struct Readings {
+// The readings of a file with one ending: how many lead from each candidate to the end.
+struct Counts {
   std::wstring_view units;
-  const std::vector<Line> &lines;
+  const std::vector<Candidate> &lines;
   Ending ending;
-  std::vector<std::size_t> space;  // the first space at or after each line's value
-  std::vector<std::uint32_t> ways; // capped at 2
-  // Running sums of ways within each index's lines: of all, and of those preceded by a quote.
-  std::vector<std::uint64_t> sumAll, sumQuoted;
-  std::vector<std::size_t> bucketStart, bucketEnd; // the lines of the same index around each
+  std::vector<std::size_t> indexEnd; // one past the last candidate of the same index
+  std::vector<std::uint64_t> ways;   // readings from each candidate, at most kManyReadings
+  // Readings from the candidates of the same index at or after each one (in file order) that
+  // have a quote before their line break: the followers of a value in quotes.
+  std::vector<std::uint64_t> quotedFrom;
 };
 
-bool QuoteBefore(const Readings &r, std::size_t i) {
-  return r.lines[i].start >= 3 && r.units[r.lines[i].start - 3] == L'"';
+std::uint64_t Capped(std::uint64_t count) { return std::min(count, kManyReadings); }
+
+bool QuoteBefore(const Counts &c, std::size_t line) {
+  return c.lines[line].start >= 3 && c.units[c.lines[line].start - 3] == L'"';
 }
 
-// The sum over lines [from, to) of one index.
-std::uint64_t Sum(const std::vector<std::uint64_t> &sums, const Readings &r, std::size_t from,
-                  std::size_t to) {
-  if (to <= from)
-    return 0;
-  return sums[to - 1] - (from > r.bucketStart[from] ? sums[from - 1] : 0);
+// Whether the status for this many arguments is the return code the ending demands.
+bool GivesReturnCode(const Ending &ending, std::size_t arguments) {
+  return !ending.returnCode ||
+         ComputeExitStatus(static_cast<std::int32_t>(std::min<std::size_t>(arguments, 1 << 30)) +
+                           1) == *ending.returnCode;
 }
 
-// Whether the value from this line's start to the end can close the record.
-bool Closes(const Readings &r, std::size_t i) {
-  const Line &line = r.lines[i];
-  const Ending &ending = r.ending;
-  if (line.value > ending.end)
+// Whether the line's value can run to the end and close the record.
+bool Closes(const Counts &c, std::size_t line) {
+  const Candidate &candidate = c.lines[line];
+  const std::size_t end = c.ending.end;
+  if (candidate.value > end || !GivesReturnCode(c.ending, candidate.index))
     return false;
-  if (ending.returnCode &&
-      ComputeExitStatus(static_cast<std::int32_t>(line.index) + 1) != *ending.returnCode)
-    return false;
-  // A value holding a space is the argument in quotes; a cut value may have lost its last one.
-  return r.space[i] >= ending.end ||
-         (r.units[line.value] == L'"' && (ending.cut || r.units[ending.end - 1] == L'"'));
+  return candidate.firstSpace >= end ||
+         (c.units[candidate.value] == L'"' && (c.ending.cut || c.units[end - 1] == L'"'));
 }
 
-// The lines of index + 1 that may follow line i: those whose value holds no space [first, split),
-// and, when line i's value opens with a quote, those after a closing quote [split, last).
-struct Followers {
-  std::size_t first, split, last;
-  bool quoted;
-};
-
-Followers FollowersOf(const Readings &r, std::size_t i) {
-  const std::size_t next = r.bucketEnd[i];
-  if (next == r.lines.size() || r.lines[next].index != r.lines[i].index + 1)
-    return {next, next, next, false};
-  const std::size_t last = r.bucketEnd[next];
-  const auto startAt = [&](std::size_t position) {
-    return static_cast<std::size_t>(
-        std::lower_bound(r.lines.begin() + static_cast<std::ptrdiff_t>(next),
-                         r.lines.begin() + static_cast<std::ptrdiff_t>(last), position,
-                         [](const Line &line, std::size_t p) { return line.start < p; }) -
-        r.lines.begin());
-  };
-  const std::size_t value = r.lines[i].value;
-  const std::size_t space = r.space[i];
-  const std::size_t first = startAt(value + kLineEnd.size());
-  const std::size_t split = space == kNone ? last : startAt(space + kLineEnd.size() + 1);
-  return {first, split, last, r.units[value] == L'"'};
-}
-
-Readings CountReadings(std::wstring_view units, const std::vector<Line> &lines,
-                       const Ending &ending) {
-  Readings r{units, lines, ending, {}, {}, {}, {}, {}, {}};
-  const std::size_t count = lines.size();
-  r.space.resize(count);
-  r.ways.assign(count, 0);
-  r.sumAll.assign(count, 0);
-  r.sumQuoted.assign(count, 0);
-  r.bucketStart.resize(count);
-  r.bucketEnd.resize(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    r.space[i] = units.find(L' ', lines[i].value);
-    r.bucketStart[i] = i > 0 && lines[i - 1].index == lines[i].index ? r.bucketStart[i - 1] : i;
-  }
-  for (std::size_t i = count; i-- > 0;)
-    r.bucketEnd[i] =
-        i + 1 < count && lines[i + 1].index == lines[i].index ? r.bucketEnd[i + 1] : i + 1;
-  // From the highest index down, so that the lines that may follow are counted already.
-  for (std::size_t end = count; end > 0;) {
-    const std::size_t begin = r.bucketStart[end - 1];
-    for (std::size_t i = begin; i < end; ++i) {
-      const Followers f = FollowersOf(r, i);
-      std::uint64_t ways = Closes(r, i) ? 1 : 0;
-      ways += Sum(r.sumAll, r, f.first, f.split);
-      if (f.quoted)
-        ways += Sum(r.sumQuoted, r, f.split, f.last);
-      r.ways[i] = static_cast<std::uint32_t>(std::min<std::uint64_t>(ways, 2));
-    }
-    for (std::size_t i = begin; i < end; ++i) {
-      r.sumAll[i] = (i > begin ? r.sumAll[i - 1] : 0) + r.ways[i];
-      r.sumQuoted[i] = (i > begin ? r.sumQuoted[i - 1] : 0) + (QuoteBefore(r, i) ? r.ways[i] : 0);
-    }
-    end = begin;
-  }
-  return r;
-}
-
-// The first line in [from, to) of one index that leads to a reading: where its running sum first
-// rises. Found by halving, since a forged file may hold many lines of one index that lead nowhere.
-std::size_t FirstReadable(const std::vector<std::uint64_t> &sums, const Readings &r,
-                          std::size_t from, std::size_t to) {
-  if (Sum(sums, r, from, to) == 0)
+// The next candidate in the file when a value without quotes can run to it; kNone otherwise.
+std::size_t UnquotedFollower(const Counts &c, std::size_t line) {
+  const Candidate &candidate = c.lines[line];
+  const std::size_t next = candidate.nextInFile;
+  if (next == kNone || c.lines[next].index != candidate.index + 1 ||
+      candidate.firstSpace < c.lines[next].start)
     return kNone;
-  const std::uint64_t before = from > r.bucketStart[from] ? sums[from - 1] : 0;
-  const auto begin = sums.begin() + static_cast<std::ptrdiff_t>(from);
-  const auto end = sums.begin() + static_cast<std::ptrdiff_t>(to);
-  return static_cast<std::size_t>(std::upper_bound(begin, end, before) - sums.begin());
+  return next;
 }
 
-// The argument a value stands for: one holding a space lost its quotes.
+// The candidates [first, last) of the next index that a value in quotes can run to, those with a
+// quote before them among them; empty when the value does not open with a quote.
+std::pair<std::size_t, std::size_t> QuotedFollowers(const Counts &c, std::size_t line) {
+  const Candidate &candidate = c.lines[line];
+  const std::size_t next = c.indexEnd[line];
+  if (next == c.lines.size() || c.lines[next].index != candidate.index + 1 ||
+      candidate.firstSpace == kNone || c.units[candidate.value] != L'"')
+    return {next, next};
+  const std::size_t last = c.indexEnd[next];
+  const auto first = std::lower_bound(
+      c.lines.begin() + static_cast<std::ptrdiff_t>(next),
+      c.lines.begin() + static_cast<std::ptrdiff_t>(last), candidate.firstSpace + 3,
+      [](const Candidate &follower, std::size_t start) { return follower.start < start; });
+  return {static_cast<std::size_t>(first - c.lines.begin()), last};
+}
+
+std::uint64_t QuotedFrom(const Counts &c, std::size_t line, std::size_t last) {
+  return line < last ? c.quotedFrom[line] : 0;
+}
+
+Counts Count(std::wstring_view units, const std::vector<Candidate> &lines, const Ending &ending) {
+  Counts c{units, lines, ending, {}, {}, {}};
+  const std::size_t count = lines.size();
+  c.indexEnd.resize(count);
+  c.ways.assign(count, 0);
+  c.quotedFrom.assign(count, 0);
+  // From the last candidate back: those of the next index, which may follow, are counted first.
+  for (std::size_t line = count; line-- > 0;) {
+    const bool lastOfIndex = line + 1 == count || lines[line + 1].index != lines[line].index;
+    c.indexEnd[line] = lastOfIndex ? line + 1 : c.indexEnd[line + 1];
+    std::uint64_t ways = Closes(c, line) ? 1 : 0;
+    if (const std::size_t next = UnquotedFollower(c, line); next != kNone)
+      ways += c.ways[next];
+    const auto [first, last] = QuotedFollowers(c, line);
+    ways += QuotedFrom(c, first, last);
+    c.ways[line] = Capped(ways);
+    c.quotedFrom[line] =
+        (QuoteBefore(c, line) ? c.ways[line] : 0) + QuotedFrom(c, line + 1, c.indexEnd[line]);
+  }
+  return c;
+}
+
+// The first candidate in [from, last) with a quote before it that leads to a reading; kNone when
+// there is none. Found by halving: a forged file may hold many that lead nowhere.
+std::size_t FirstQuotedReadable(const Counts &c, std::size_t from, std::size_t last) {
+  const std::uint64_t total = QuotedFrom(c, from, last);
+  if (total == 0)
+    return kNone;
+  // quotedFrom falls, over [from, last), exactly after each candidate that counts.
+  std::size_t low = from, high = last - 1;
+  while (low < high) {
+    const std::size_t middle = low + (high - low + 1) / 2;
+    if (c.quotedFrom[middle] == total)
+      low = middle;
+    else
+      high = middle - 1;
+  }
+  return low;
+}
+
+// Where the program line may end: at candidates [first, last) of index 1 that lead to a reading,
+// or with the record's end when alone is set. Follows the presumption that it ends at its first
+// CR LF, unless nothing then fits.
+struct ProgramEnds {
+  std::size_t first, last;
+  bool alone;
+  std::uint64_t readings;
+};
+
+ProgramEnds WhereTheProgramEnds(const Counts &c, bool longerProgramLines) {
+  const std::size_t ones = c.lines.empty() || c.lines[0].index != 1 ? 0 : c.indexEnd[0];
+  const auto readingsFrom = [&](std::size_t first, std::size_t last) {
+    std::uint64_t total = 0;
+    for (std::size_t line = first; line < last; ++line)
+      total += c.ways[line];
+    return total;
+  };
+  const bool aloneFits = GivesReturnCode(c.ending, 0);
+  const std::size_t firstBreak = c.units.find(kLineEnd, kProgramLinePrefix.size());
+  if (firstBreak == kNone || firstBreak >= c.ending.end) {
+    if (aloneFits)
+      return {0, 0, true, 1};
+  } else {
+    const auto at = std::lower_bound(
+        c.lines.begin(), c.lines.begin() + static_cast<std::ptrdiff_t>(ones),
+        firstBreak + kLineEnd.size(),
+        [](const Candidate &line, std::size_t start) { return line.start < start; });
+    const auto first = static_cast<std::size_t>(at - c.lines.begin());
+    const std::size_t last =
+        first < ones && c.lines[first].start == firstBreak + kLineEnd.size() ? first + 1 : first;
+    if (const std::uint64_t readings = readingsFrom(first, last); readings > 0)
+      return {first, last, false, readings};
+  }
+  if (!longerProgramLines)
+    return {0, 0, false, 0};
+  return {0, ones, aloneFits, Capped(readingsFrom(0, ones) + (aloneFits ? 1 : 0))};
+}
+
+// Where a reading goes at one line: on to the next line without quotes, on to a quoted follower,
+// or to the end. In that order of preference, each only where it leads to a reading.
+enum class Step { Unquoted, Quoted, Close, None };
+
+struct Choice {
+  Step step;
+  std::size_t next; // the line it goes on to
+};
+
+// The first choice at the line from (step, from) on; quoted followers are tried from `from`.
+Choice ChoiceFrom(const Counts &c, std::size_t line, Step step, std::size_t from) {
+  const auto [first, last] = QuotedFollowers(c, line);
+  switch (step) {
+  case Step::Unquoted:
+    if (const std::size_t next = UnquotedFollower(c, line); next != kNone && c.ways[next] > 0)
+      return {Step::Unquoted, next};
+    from = first;
+    [[fallthrough]];
+  case Step::Quoted:
+    if (const std::size_t next = FirstQuotedReadable(c, std::max(from, first), last); next != kNone)
+      return {Step::Quoted, next};
+    [[fallthrough]];
+  case Step::Close:
+    if (Closes(c, line))
+      return {Step::Close, kNone};
+    [[fallthrough]];
+  case Step::None:
+    break;
+  }
+  return {Step::None, kNone};
+}
+
+Choice ChoiceAfter(const Counts &c, std::size_t line, const Choice &choice) {
+  switch (choice.step) {
+  case Step::Unquoted:
+    return ChoiceFrom(c, line, Step::Quoted, 0);
+  case Step::Quoted:
+    return ChoiceFrom(c, line, Step::Quoted, choice.next + 1);
+  default:
+    return {Step::None, kNone};
+  }
+}
+
+// The argument a value stands for: one holding a space lost its quotes (a cut one maybe only the
+// first).
 WideString Unquoted(std::wstring_view value) {
   if (value.find(L' ') == kNone || value.front() != L'"')
     return WideString(value);
@@ -211,83 +308,135 @@ WideString Unquoted(std::wstring_view value) {
   return WideString(value);
 }
 
-// Follows one reading from line i to the end, preferring to go on over stopping.
-std::vector<WideString> ArgumentsFrom(const Readings &r, std::size_t i) {
-  std::vector<WideString> arguments;
-  while (true) {
-    const Followers f = FollowersOf(r, i);
-    std::size_t next = FirstReadable(r.sumAll, r, f.first, f.split);
-    if (next == kNone && f.quoted)
-      next = FirstReadable(r.sumQuoted, r, f.split, f.last);
-    const std::size_t valueEnd = next == kNone ? r.ending.end : r.lines[next].start - 2;
-    arguments.push_back(Unquoted(r.units.substr(r.lines[i].value, valueEnd - r.lines[i].value)));
-    if (next == kNone)
-      return arguments;
-    i = next;
+// The program and arguments of one path: the line the program goes on to (kNone when alone), then
+// the choice made at each line.
+ArgumentList ListOf(const Counts &c, std::size_t firstLine, const std::vector<Choice> &choices) {
+  ArgumentList list;
+  const std::size_t programEnd =
+      firstLine == kNone ? c.ending.end : c.lines[firstLine].start - kLineEnd.size();
+  list.program = c.units.substr(kProgramLinePrefix.size(), programEnd - kProgramLinePrefix.size());
+  std::size_t line = firstLine;
+  for (const Choice &choice : choices) {
+    const std::size_t valueEnd =
+        choice.step == Step::Close ? c.ending.end : c.lines[choice.next].start - kLineEnd.size();
+    const std::size_t value = c.lines[line].value;
+    list.arguments.push_back(Unquoted(c.units.substr(value, valueEnd - value)));
+    line = choice.next;
   }
+  return list;
 }
 
-// Reads the lines after the program line with this ending. With the program line ending at its
-// first line break, or else (for a whole record) wherever the first readable argument line lets it.
-std::optional<Reading> ReadLines(std::wstring_view units, const std::vector<Line> &lines,
-                                 const Ending &ending, bool programMayBreak) {
-  const Readings r = CountReadings(units, lines, ending);
-  const std::size_t firstBreak = units.find(kLineEnd, kProgramPrefix.size());
-  const bool programAlone = (programMayBreak || firstBreak == kNone || firstBreak >= ending.end) &&
-                            ending.end >= kProgramPrefix.size() &&
-                            (!ending.returnCode || ComputeExitStatus(1) == *ending.returnCode);
-  const std::size_t ones = lines.empty() || lines[0].index != 1 ? 0 : r.bucketEnd[0];
-  std::size_t first = kNone;
-  for (std::size_t i = 0; i < ones && first == kNone; ++i) {
-    const bool placed = programMayBreak ? lines[i].start >= kProgramPrefix.size() + 2
-                                        : lines[i].start == firstBreak + 2;
-    if (placed && r.ways[i] > 0)
-      first = i;
+// The first readings in order of preference, at most `wanted` of them: depth first, taking at each
+// line the choices in order, each of which leads to at least one reading.
+std::vector<ArgumentList> FirstReadings(const Counts &c, const ProgramEnds &ends,
+                                        std::size_t wanted) {
+  std::vector<ArgumentList> found;
+  const auto firstReadable = [&](std::size_t from) {
+    while (from < ends.last && c.ways[from] == 0)
+      ++from;
+    return from;
+  };
+  std::vector<Choice> path;
+  for (std::size_t start = firstReadable(ends.first); found.size() < wanted;
+       start = firstReadable(start + 1)) {
+    if (start == ends.last) {
+      if (ends.alone)
+        found.push_back(ListOf(c, kNone, {}));
+      break;
+    }
+    // Go down the first choices to the end, then take the next choice at the deepest line that
+    // has one, and so on until this start has no more.
+    path.assign(1, ChoiceFrom(c, start, Step::Unquoted, 0));
+    while (!path.empty() && found.size() < wanted) {
+      while (path.back().step != Step::Close)
+        path.push_back(ChoiceFrom(c, path.back().next, Step::Unquoted, 0));
+      found.push_back(ListOf(c, start, path));
+      while (!path.empty()) {
+        const std::size_t line = path.size() == 1 ? start : path[path.size() - 2].next;
+        path.back() = ChoiceAfter(c, line, path.back());
+        if (path.back().step != Step::None)
+          break;
+        path.pop_back();
+      }
+    }
   }
-  if (first == kNone && !programAlone)
-    return std::nullopt;
+  return found;
+}
+
+// Reads the lines with this ending; a reading of no readings when none fits. A return code that
+// the count need not give allows no longer program lines.
+Reading ReadLines(std::wstring_view units, const std::vector<Candidate> &lines,
+                  const Ending &ending, bool countMustAgree) {
+  const Counts counts = Count(units, lines, ending);
+  const ProgramEnds ends = WhereTheProgramEnds(counts, countMustAgree);
   Reading reading;
-  const std::size_t programEnd = first == kNone ? ending.end : lines[first].start - 2;
-  reading.program = units.substr(kProgramPrefix.size(), programEnd - kProgramPrefix.size());
-  if (first != kNone) {
-    reading.arguments = ArgumentsFrom(r, first);
-    reading.ambiguous = r.ways[first] > 1;
-  }
+  reading.readings = ends.readings;
+  reading.ambiguous = ends.readings > 1;
+  if (ends.readings == 0)
+    return reading;
+  reading.fitting = FirstReadings(counts, ends, reading.ambiguous ? kReadingsKept : 1);
+  reading.program = reading.fitting.front().program;
+  reading.arguments = reading.fitting.front().arguments;
   reading.returnCode = ending.returnCode;
   return reading;
 }
 
-// The value of the last line when it is "ReturnCode = " and a number, with where the line starts.
-std::optional<std::pair<std::size_t, std::int32_t>> ReturnCodeLine(std::wstring_view units) {
-  if (units.size() < kLineEnd.size() || units.substr(units.size() - kLineEnd.size()) != kLineEnd)
+// The return-code line that ends the text, if it does: where it starts and its number.
+std::optional<std::pair<std::size_t, std::int32_t>> ReturnCodeAtEnd(std::wstring_view units) {
+  if (!units.ends_with(kLineEnd))
     return std::nullopt;
   const std::size_t before = units.rfind(kLineEnd, units.size() - kLineEnd.size() - 1);
-  if (before == kNone || before < kProgramPrefix.size())
+  if (before == kNone)
     return std::nullopt;
   const std::size_t start = before + kLineEnd.size();
   const std::wstring_view line = units.substr(start, units.size() - kLineEnd.size() - start);
-  if (line.substr(0, kReturnCodePrefix.size()) != kReturnCodePrefix)
+  if (!line.starts_with(kReturnCodeLinePrefix))
     return std::nullopt;
-  const std::optional<std::uint32_t> code = Decimal(line.substr(kReturnCodePrefix.size()));
+  const std::optional<std::uint32_t> code = Decimal(line.substr(kReturnCodeLinePrefix.size()));
   if (!code)
     return std::nullopt;
   return std::pair{start, static_cast<std::int32_t>(*code)};
 }
 
-// Whether the text after the last line break is the beginning of a line's prefix and nothing more:
-// the record was cut inside the prefix of its next line.
-bool IsCutPrefix(std::wstring_view tail) {
-  if (kArgumentPrefix.substr(0, tail.size()) == tail ||
-      kReturnCodePrefix.substr(0, tail.size()) == tail)
+// Whether the text after the last CR LF is only the start of the next line: a prefix, with its
+// digits, or the whole return-code line cut inside its CR LF.
+bool IsCutLineStart(std::wstring_view tail) {
+  if (kArgumentLinePrefix.starts_with(tail) || kReturnCodeLinePrefix.starts_with(tail))
     return true;
-  if (tail.substr(0, kReturnCodePrefix.size()) == kReturnCodePrefix)
-    return std::all_of(tail.begin() + kReturnCodePrefix.size(), tail.end(), IsDigit);
-  if (tail.substr(0, kArgumentPrefix.size()) != kArgumentPrefix)
+  if (tail.starts_with(kReturnCodeLinePrefix)) {
+    tail.remove_prefix(kReturnCodeLinePrefix.size());
+    if (tail.ends_with(L'\r'))
+      tail.remove_suffix(1);
+    return std::all_of(tail.begin(), tail.end(), IsDigit);
+  }
+  if (!tail.starts_with(kArgumentLinePrefix))
     return false;
-  tail.remove_prefix(kArgumentPrefix.size());
-  while (!tail.empty() && IsDigit(tail.front()))
-    tail.remove_prefix(1);
-  return tail.size() < kArgumentInfix.size() && kArgumentInfix.substr(0, tail.size()) == tail;
+  const std::size_t digits = DigitsFrom(tail, kArgumentLinePrefix.size());
+  if (digits == kArgumentLinePrefix.size() && digits < tail.size())
+    return false;
+  tail.remove_prefix(digits);
+  return tail.size() < kArgumentValueSeparator.size() && kArgumentValueSeparator.starts_with(tail);
+}
+
+Ending CutEnding(std::wstring_view units) {
+  const std::size_t lastBreak = units.rfind(kLineEnd);
+  const std::wstring_view tail =
+      lastBreak == kNone ? units : units.substr(lastBreak + kLineEnd.size());
+  if (lastBreak != kNone && IsCutLineStart(tail))
+    return {lastBreak, false, std::nullopt};
+  // A CR at the very end is most likely the first half of a line break.
+  return {units.ends_with(L'\r') ? units.size() - 1 : units.size(), true, std::nullopt};
+}
+
+// UTF-16 text shows a zero in every other byte.
+bool ZeroEvery2nd(std::string_view bytes, std::size_t offset) {
+  const std::size_t checked = std::min<std::size_t>(bytes.size(), 512) & ~std::size_t{1};
+  if (checked < 2)
+    return false;
+  for (std::size_t i = offset; i < checked; i += 2)
+    if (bytes[i] != '\0' || bytes[i + 1 - 2 * offset] == '\0')
+      return false;
+  return true;
 }
 
 // Why bytes that do not open like a record are none.
@@ -296,84 +445,77 @@ std::string Unrecognised(std::string_view bytes) {
     return "an empty file";
   if (bytes.size() > kLargestLog)
     return "larger than any record";
-  if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+  if (bytes.starts_with("\xEF\xBB\xBF"))
     return "UTF-8 text, not a UTF-16 record";
-  if (bytes.substr(0, 2) == "\xFE\xFF")
+  if (bytes.starts_with("\xFE\xFF"))
     return "big-endian UTF-16, not a record";
-  if (bytes.substr(0, 2) != "\xFF\xFE") {
-    const bool binary = bytes.substr(0, 4096).find('\0') != std::string_view::npos;
-    return binary ? "binary data, not a record" : "text without a UTF-16 byte-order mark";
-  }
-  return "";
+  if (bytes.starts_with("\xFF\xFE"))
+    return "";
+  if (ZeroEvery2nd(bytes, 1))
+    return "UTF-16 text without a byte-order mark, not a record";
+  if (ZeroEvery2nd(bytes, 0))
+    return "big-endian UTF-16 text without a byte-order mark, not a record";
+  const bool binary = bytes.substr(0, 4096).find('\0') != std::string_view::npos;
+  return binary ? "binary data, not a record" : "text without a UTF-16 byte-order mark";
 }
 
 } // namespace
+
+bool Certain(const Reading &reading) {
+  return reading.complete && reading.countAgrees && !reading.ambiguous;
+}
 
 ReadOutcome ReadRecord(std::string_view bytes) {
   ReadOutcome outcome;
   outcome.problem = Unrecognised(bytes);
   if (!outcome.problem.empty())
     return outcome;
-  const WideString text = UnitsOf(bytes.substr(2));
+  const WideString text = text::UnitsOfLittleEndian(bytes.substr(sizeof kByteOrderMark));
   const std::wstring_view units = text;
-  if (units.substr(0, kProgramPrefix.size()) != kProgramPrefix) {
-    outcome.problem = kProgramPrefix.substr(0, units.size()) == units
+  if (!units.starts_with(kProgramLinePrefix)) {
+    outcome.problem = kProgramLinePrefix.starts_with(units)
                           ? "cut short before its program line"
                           : "no program line after the byte-order mark";
     return outcome;
   }
-  const std::vector<Line> lines = CandidateLines(units);
-  const auto returnCode = ReturnCodeLine(units);
-  std::optional<Reading> reading;
-  if (returnCode && bytes.size() % 2 == 0) {
-    // A whole record: first the readings whose count gives the return code.
-    const std::size_t end = returnCode->first - kLineEnd.size();
-    const Ending agreeing{end, false, returnCode->second};
-    reading = ReadLines(units, lines, agreeing, false);
-    if (!reading)
-      reading = ReadLines(units, lines, agreeing, true);
-    if (reading) {
-      reading->countAgrees = true;
-    } else {
-      reading = ReadLines(units, lines, {end, false, std::nullopt}, false);
-      if (reading)
-        reading->returnCode = returnCode->second;
+  const std::vector<Candidate> lines = FindCandidates(units);
+  Reading reading;
+  if (const auto returnCode = ReturnCodeAtEnd(units)) {
+    if (bytes.size() % 2 != 0) {
+      outcome.problem = "a stray byte after its return-code line";
+      return outcome;
     }
-    if (reading)
-      reading->complete = true;
-  } else if (returnCode) {
-    outcome.problem = "a stray byte after its return-code line";
-    return outcome;
+    const std::size_t end = returnCode->first - kLineEnd.size();
+    reading = ReadLines(units, lines, {end, false, returnCode->second}, true);
+    reading.countAgrees = reading.readings > 0;
+    if (!reading.countAgrees) {
+      reading = ReadLines(units, lines, {end, false, std::nullopt}, false);
+      reading.returnCode = returnCode->second;
+    }
+    reading.complete = true;
   } else {
-    const std::size_t lastBreak = units.rfind(kLineEnd);
-    const std::wstring_view tail =
-        lastBreak == kNone ? units : units.substr(lastBreak + kLineEnd.size());
-    Ending ending{units.size(), true, std::nullopt};
-    if (lastBreak != kNone && IsCutPrefix(tail))
-      ending = {lastBreak, false, std::nullopt};
-    else if (units.back() == L'\r') // most likely the first half of a line break
-      ending.end -= 1;
-    reading = ReadLines(units, lines, ending, false);
+    reading = ReadLines(units, lines, CutEnding(units), true);
   }
-  if (!reading) {
+  if (reading.readings == 0) {
     outcome.problem = "its lines do not follow the record's format";
     return outcome;
   }
-  outcome.reading = std::move(*reading);
+  outcome.reading = std::move(reading);
   return outcome;
 }
 
-bool RecordsExactly(std::string_view bytes, const std::vector<WideString> &arguments) {
-  WideString suffix;
+std::string RecordBytes(std::wstring_view program, const std::vector<WideString> &arguments) {
+  WideString units = ProgramLine(program);
   for (std::size_t i = 0; i < arguments.size(); ++i)
-    suffix.append(L"\r\nARG[")
-        .append(std::to_wstring(i + 1))
-        .append(kArgumentInfix)
-        .append(QuoteIfSpaced(arguments[i]));
-  const ExitStatus status = ComputeExitStatus(static_cast<std::int32_t>(arguments.size()) + 1);
-  suffix.append(L"\r\n").append(kReturnCodePrefix).append(std::to_wstring(status)).append(kLineEnd);
-  const std::string head = "\xFF\xFE" + LittleEndian(kProgramPrefix);
-  const std::string tail = LittleEndian(suffix);
-  return bytes.size() % 2 == 0 && bytes.size() >= head.size() + tail.size() &&
-         bytes.substr(0, head.size()) == head && bytes.substr(bytes.size() - tail.size()) == tail;
+    units += ArgumentLine(i + 1, arguments[i]);
+  const auto count = static_cast<std::int32_t>(std::min<std::size_t>(arguments.size(), 1 << 30));
+  units += ReturnCodeLine(ComputeExitStatus(count + 1));
+  return std::string(std::begin(kByteOrderMark), std::end(kByteOrderMark)) +
+         text::LittleEndianBytes(units);
+}
+
+bool ShowsExactly(std::string_view bytes, const Reading &reading,
+                  const std::vector<WideString> &expected) {
+  return Certain(reading) && reading.arguments == expected &&
+         bytes == RecordBytes(reading.program, expected);
 }

@@ -18,14 +18,33 @@ using platform::WideString;
 // whole argv at a quarter of the stack limit.
 constexpr std::size_t kLargestLog = 64 * 1024 * 1024;
 
+// Readings are counted up to this many; a forged file can have exponentially many.
+constexpr std::uint64_t kManyReadings = 1000;
+
+// How many of the readings that fit are kept to be shown, the reading itself included.
+constexpr std::size_t kReadingsKept = 3;
+
+// One way to read the file: element 0 and the arguments.
+struct ArgumentList {
+  WideString program;
+  std::vector<WideString> arguments;
+  bool operator==(const ArgumentList &) const = default;
+};
+
 struct Reading {
   WideString program;
   std::vector<WideString> arguments;
   std::optional<std::int32_t> returnCode; // none when the record is cut short before it
   bool complete = false;                  // the record ends with its return-code line
-  bool ambiguous = false;                 // another reading of the same bytes fits as well
   bool countAgrees = false;               // the return code is the status for the count
+  bool ambiguous = false;                 // other readings of the same bytes fit as well
+  std::uint64_t readings = 0;             // how many fit, at most kManyReadings
+  std::vector<ArgumentList> fitting;      // the first few that fit, this one first
 };
+
+// Whether the reading shows for certain what the recorder received: a whole record, read in only
+// one way, whose return code is the status for its count.
+bool Certain(const Reading &reading);
 
 // The reading of a file, or why it is not a record at all.
 struct ReadOutcome {
@@ -33,12 +52,15 @@ struct ReadOutcome {
   std::string problem; // empty for a record, whole or cut short
 };
 
-// Reads a log's bytes. Where a value holds text that looks like further lines, the argument
-// indexes and the return code (which follows from the count) pick the reading that fits. The
-// program line is taken to end at its first line break unless no reading then fits a whole record.
+// Reads a log's bytes by the rules stated at the top of reading.cpp.
 ReadOutcome ReadRecord(std::string_view bytes);
 
-// Whether the log's bytes are exactly the record of some program followed by these arguments.
-bool RecordsExactly(std::string_view bytes, const std::vector<WideString> &arguments);
+// The bytes the recorder writes for this program and these arguments.
+std::string RecordBytes(std::wstring_view program, const std::vector<WideString> &arguments);
+
+// Whether the file shows for certain that exactly these arguments arrived: its reading is
+// certain, its arguments are these, and the file is byte for byte their record.
+bool ShowsExactly(std::string_view bytes, const Reading &reading,
+                  const std::vector<WideString> &expected);
 
 #endif

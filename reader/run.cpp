@@ -15,11 +15,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Say(const std::string &text) { platform::WriteText(platform::Stream::Output, text); }
+// What one run of the reader was asked, and whether everything it said reached its streams.
+struct Session {
+  const ReaderOptions &options;
+  bool byteEscapes;
+  bool outputFailed = false;
+};
 
-int Complain(const std::string &text) {
-  platform::WriteText(platform::Stream::Error, "tarnwhistle-read: " + text + "\n");
-  return kReaderFailed;
+void Say(Session &session, const std::string &text) {
+  if (!platform::WriteText(platform::Stream::Output, text))
+    session.outputFailed = true;
+}
+
+// One line on standard error; returns the status it goes with.
+int Complain(Session &session, const std::string &text, int status = kReaderFailed) {
+  if (!platform::WriteText(platform::Stream::Error, "tarnwhistle-read: " + text + "\n"))
+    session.outputFailed = true;
+  return status;
+}
+
+std::string Shown(const Session &session, const fs::path &path) {
+  return Visible(platform::UnitsOf(path), session.byteEscapes);
 }
 
 void ReleaseArguments(wchar_t **block) { platform::LocalFree(block); }
@@ -52,93 +68,158 @@ Read ReadLog(const fs::path &path) {
   return read;
 }
 
-int List(const fs::path &folder, bool ownOnly, bool byteEscapes) {
+// The status a log's reading gives when it is shown: only a certain reading is done.
+int StatusOf(const Read &read) {
+  if (!read.outcome.problem.empty())
+    return kReaderFailed;
+  return Certain(read.outcome.reading) ? kReaderDone : kReaderUncertain;
+}
+
+// Why a reading is not certain, for a view that cannot say so beside what it prints.
+std::string WhyUncertain(const Reading &reading) {
+  if (!reading.complete)
+    return "the record is cut short";
+  if (reading.ambiguous)
+    return "the record is ambiguous";
+  return "its return code does not fit the count of its arguments";
+}
+
+// The folder to look in: the one named with --dir, or the recorder's.
+std::optional<fs::path> FolderToSearch(const ReaderOptions &options) {
+  if (options.folder)
+    return platform::PathOf(*options.folder);
+  return RecorderFolder();
+}
+
+int ListLogs(Session &session, const fs::path &folder, bool ownOnly) {
   std::error_code error;
   const std::vector<FoundLog> logs = LogsIn(folder, ownOnly, error);
   if (error)
-    return Complain(Visible(platform::UnitsOf(folder), byteEscapes) +
-                    ": cannot be listed: " + error.message());
+    return Complain(session, Shown(session, folder) + ": cannot be listed: " + error.message());
+  if (logs.empty())
+    return Complain(session, Shown(session, folder) + ": no Tarnwhistle_*.log files" +
+                                 (ownOnly ? " of yours" : ""));
+  int status = kReaderDone;
   for (const FoundLog &log : logs) {
     const Read read = ReadLog(log.path);
     const Reading &reading = read.outcome.reading;
     std::string what = read.outcome.problem;
-    if (what.empty())
+    if (what.empty()) {
       what = std::to_string(reading.arguments.size()) +
-             (reading.arguments.size() == 1 ? " argument" : " arguments") +
-             (reading.complete ? "" : ", cut short");
+             (reading.arguments.size() == 1 ? " argument" : " arguments");
+      if (!Certain(reading))
+        what += !reading.complete   ? ", cut short"
+                : reading.ambiguous ? ", ambiguous"
+                                    : ", return code disagrees";
+    }
     const std::string time = TimeOfName(platform::UnitsOf(log.path.filename())).value_or("-");
-    Say(time + std::string(time.size() < 19 ? 19 - time.size() : 0, ' ') + "  " + what + "  " +
-        Visible(platform::UnitsOf(log.path), byteEscapes) + "\n");
+    Say(session, time + std::string(time.size() < 19 ? 19 - time.size() : 0, ' ') + "  " + what +
+                     "  " + Shown(session, log.path) + "\n");
+    status = std::max(status, StatusOf(read));
   }
-  return kReaderDone;
+  return status;
 }
 
-// The log to read when none is named: the newest in the folder, or a new one.
-std::optional<fs::path> FindLog(const ReaderOptions &options, bool byteEscapes,
-                                std::int64_t started, int &status) {
-  std::optional<fs::path> folder;
-  if (options.folder)
-    folder = platform::PathOf(*options.folder);
-  else
-    folder = RecorderFolder();
-  if (!folder) {
-    status = Complain("no temporary directory: its path does not fit in 260 units");
-    return std::nullopt;
-  }
+// The log to read when none is named: the newest in the folder, or a new one; or why there is
+// none.
+struct Found {
+  std::optional<fs::path> path;
+  std::string problem;
+};
+
+Found FindLog(const Session &session, const fs::path &folder, std::int64_t started) {
+  const ReaderOptions &options = session.options;
   const bool ownOnly = !options.folder;
-  const std::string shown = Visible(platform::UnitsOf(*folder), byteEscapes);
-  if (options.mode == Mode::List) {
-    status = List(*folder, ownOnly, byteEscapes);
-    return std::nullopt;
-  }
+  const std::string shown = Shown(session, folder);
+  std::error_code error;
   if (options.waitSeconds) {
-    std::optional<fs::path> found = WaitForNewLog(*folder, ownOnly, *options.waitSeconds, started);
+    std::optional<fs::path> found =
+        WaitForNewLog(folder, ownOnly, *options.waitSeconds, started, error);
+    if (error)
+      return {std::nullopt, shown + ": cannot be listed: " + error.message()};
     if (!found) {
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%g", *options.waitSeconds);
-      status = Complain(shown + ": no new log within " + seconds + " seconds");
+      return {std::nullopt, shown + ": no new log within " + seconds +
+                                (*options.waitSeconds == 1 ? " second" : " seconds")};
     }
-    return found;
+    return {found, ""};
   }
-  std::error_code error;
-  const std::vector<FoundLog> logs = LogsIn(*folder, ownOnly, error);
+  const std::vector<FoundLog> logs = LogsIn(folder, ownOnly, error);
   if (error)
-    status = Complain(shown + ": cannot be listed: " + error.message());
-  else if (logs.empty())
-    status = Complain(shown + ": no Tarnwhistle_*.log files" + (ownOnly ? " of yours" : ""));
+    return {std::nullopt, shown + ": cannot be listed: " + error.message()};
   if (logs.empty())
-    return std::nullopt;
-  return logs.front().path;
+    return {std::nullopt, shown + ": no Tarnwhistle_*.log files" + (ownOnly ? " of yours" : "")};
+  return {logs.front().path, ""};
 }
 
-int Show(const fs::path &path, const ReaderOptions &options, bool byteEscapes) {
+int ShowLog(Session &session, const fs::path &path) {
+  const bool byteEscapes = session.byteEscapes;
   const WideString file = platform::UnitsOf(path);
   const Read read = ReadLog(path);
   if (!read.outcome.problem.empty())
-    return Complain(Visible(file, byteEscapes) + ": " + read.outcome.problem);
+    return Complain(session, Visible(file, byteEscapes) + ": " + read.outcome.problem);
   const ShownLog log{file, TimeOfName(platform::UnitsOf(path.filename())), read.outcome.reading};
-  switch (options.mode) {
+  const int status = StatusOf(read);
+  switch (session.options.mode) {
   case Mode::Json:
-    Say(JsonView(log));
-    return kReaderDone;
+    Say(session, JsonView(log));
+    return status;
   case Mode::Null:
-    // Only the bytes go out, with nothing to say that they might be wrong.
-    if (!log.reading.complete || log.reading.ambiguous)
-      return Complain(Visible(file, byteEscapes) + ": the record is " +
-                      (log.reading.complete ? "ambiguous" : "cut short") +
-                      ", so its arguments are not certain");
-    platform::WriteBytes(platform::Stream::Output, NullSeparated(log.reading, byteEscapes));
-    return kReaderDone;
+    // Only the bytes go out, with no room to say that they might be wrong.
+    if (status != kReaderDone)
+      return Complain(session,
+                      Visible(file, byteEscapes) + ": " + WhyUncertain(log.reading) +
+                          ", so its arguments are not certain: nothing printed",
+                      status);
+    if (!platform::WriteBytes(platform::Stream::Output, NullSeparated(log.reading, byteEscapes)))
+      session.outputFailed = true;
+    return status;
   case Mode::Expect:
-    if (RecordsExactly(read.bytes, options.expected))
+    if (ShowsExactly(read.bytes, log.reading, session.options.expected))
       return kReaderDone;
-    Say(Visible(file, byteEscapes) + ": " +
-        FirstDifference(log.reading, options.expected, byteEscapes) + "\n");
-    return kReaderDiffers;
+    Say(session, Visible(file, byteEscapes) + ": " +
+                     FirstDifference(log.reading, session.options.expected, byteEscapes) + "\n");
+    return kReaderUncertain;
   default:
-    Say(PlainView(log, byteEscapes));
+    Say(session, PlainView(log, byteEscapes));
+    return status;
+  }
+}
+
+int Run(Session &session, std::int64_t started) {
+  const ReaderOptions &options = session.options;
+  if (!options.error.empty())
+    return Complain(session, options.error + " (see --help)");
+  if (options.mode == Mode::Help) {
+    Say(session, kUsage);
     return kReaderDone;
   }
+  if (options.mode == Mode::Version) {
+    Say(session, "tarnwhistle-read " TARNWHISTLE_VERSION "\n");
+    return kReaderDone;
+  }
+  std::vector<fs::path> paths;
+  for (const WideString &file : options.files)
+    paths.push_back(platform::PathOf(file));
+  if (paths.empty()) {
+    const std::optional<fs::path> folder = FolderToSearch(options);
+    if (!folder)
+      return Complain(session, "no temporary directory: its path does not fit in 260 units");
+    if (options.mode == Mode::List)
+      return ListLogs(session, *folder, !options.folder);
+    const Found found = FindLog(session, *folder, started);
+    if (!found.path)
+      return Complain(session, found.problem);
+    paths.push_back(*found.path);
+  }
+  int status = kReaderDone;
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    if (i > 0 && options.mode == Mode::Plain)
+      Say(session, "\n");
+    status = std::max(status, ShowLog(session, paths[i]));
+  }
+  return status;
 }
 
 } // namespace
@@ -147,31 +228,7 @@ int RunReader() {
   const std::int64_t started = platform::StartTime();
   const bool byteEscapes = platform::ArgumentsEscapeBytes();
   const ReaderOptions options = ParseOptions(OwnArguments(), byteEscapes);
-  if (!options.error.empty())
-    return Complain(options.error + " (see --help)");
-  if (options.mode == Mode::Help) {
-    Say(kUsage);
-    return kReaderDone;
-  }
-  if (options.mode == Mode::Version) {
-    Say("tarnwhistle-read " TARNWHISTLE_VERSION "\n");
-    return kReaderDone;
-  }
-  std::vector<fs::path> paths;
-  for (const WideString &file : options.files)
-    paths.push_back(platform::PathOf(file));
-  if (paths.empty()) {
-    int status = kReaderDone;
-    const std::optional<fs::path> found = FindLog(options, byteEscapes, started, status);
-    if (!found)
-      return status;
-    paths.push_back(*found);
-  }
-  int status = kReaderDone;
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    if (i > 0 && options.mode == Mode::Plain)
-      Say("\n");
-    status = std::max(status, Show(paths[i], options, byteEscapes));
-  }
-  return status;
+  Session session{options, byteEscapes};
+  const int status = Run(session, started);
+  return session.outputFailed ? kReaderFailed : status;
 }

@@ -2,9 +2,12 @@
 #ifndef TARNWHISTLE_READER_RUN_H
 #define TARNWHISTLE_READER_RUN_H
 
-// Exit statuses: done or matched, the arguments differ, and no log, not a record or a usage error.
+// Exit statuses, the same for every way of showing: a whole record read in only one way, shown or
+// matched; a record shown that is uncertain (cut short, ambiguous, or its return code does not fit
+// its count), or arguments that do not match; no log, not a record, a usage error, or output that
+// could not be written.
 constexpr int kReaderDone = 0;
-constexpr int kReaderDiffers = 1;
+constexpr int kReaderUncertain = 1;
 constexpr int kReaderFailed = 2;
 
 // Reads the process's arguments as the platform splits them (the same way the recorder's are),

@@ -1,43 +1,13 @@
 // Showing a log.
 #include "reader/show.h"
 
+#include "text/codec.h"
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 
 namespace {
-
-bool IsHigh(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLow(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-// The code point at units[i] and how many units it takes; a lone surrogate stands for itself.
-std::uint32_t CodePointAt(std::wstring_view units, std::size_t i, std::size_t *length) {
-  const auto unit = static_cast<std::uint32_t>(units[i]);
-  *length = 1;
-  if (IsHigh(unit) && i + 1 < units.size() && IsLow(static_cast<std::uint32_t>(units[i + 1]))) {
-    *length = 2;
-    return 0x10000 + ((unit - 0xD800) << 10) + (static_cast<std::uint32_t>(units[i + 1]) - 0xDC00);
-  }
-  return unit;
-}
-
-// UTF-8, or for a lone surrogate the same three-byte form.
-void AppendUtf8(std::string &out, std::uint32_t point) {
-  if (point < 0x80) {
-    out.push_back(static_cast<char>(point));
-  } else if (point < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (point >> 6)));
-    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  } else if (point < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (point >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (point >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((point >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-  }
-}
 
 std::string Hex(std::uint32_t value, int digits) {
   char text[16];
@@ -67,7 +37,7 @@ std::string Bracketed(std::wstring_view units, bool byteEscapes) {
 std::string Json(std::wstring_view units) {
   std::string out = "\"";
   for (std::size_t i = 0, length = 0; i < units.size(); i += length) {
-    const std::uint32_t point = CodePointAt(units, i, &length);
+    const std::uint32_t point = text::CodePointAt(units, i, &length);
     if (point == '"' || point == '\\') {
       out.push_back('\\');
       out.push_back(static_cast<char>(point));
@@ -77,11 +47,10 @@ std::string Json(std::wstring_view units) {
       out += "\\r";
     } else if (point == '\t') {
       out += "\\t";
-    } else if (point < 0x20 || point == 0x2028 || point == 0x2029 ||
-               (point >= 0xD800 && point <= 0xDFFF)) {
+    } else if (point < 0x20 || point == 0x2028 || point == 0x2029 || text::IsSurrogate(point)) {
       out += "\\u" + Hex(point, 4);
     } else {
-      AppendUtf8(out, point);
+      text::AppendUtf8(out, point);
     }
   }
   return out + "\"";
@@ -91,13 +60,33 @@ std::string Arguments(std::size_t count) {
   return std::to_string(count) + (count == 1 ? " argument" : " arguments");
 }
 
+// "2 readings fit", or at the cap "1000 or more readings fit".
+std::string ReadingsFit(const Reading &reading) {
+  return std::to_string(reading.readings) +
+         (reading.readings >= kManyReadings ? " or more readings fit" : " readings fit");
+}
+
+// One reading on one line: its arguments, after its program when the readings differ in that.
+std::string OneReading(const Reading &reading, const ArgumentList &list, bool byteEscapes) {
+  const bool programsDiffer =
+      std::any_of(reading.fitting.begin(), reading.fitting.end(),
+                  [&](const ArgumentList &other) { return other.program != list.program; });
+  std::string text;
+  if (programsDiffer)
+    text.append("program ").append(Bracketed(list.program, byteEscapes)).append(", ");
+  text += Arguments(list.arguments.size());
+  for (const WideString &argument : list.arguments)
+    text.append(1, ' ').append(Bracketed(argument, byteEscapes));
+  return text;
+}
+
 } // namespace
 
 std::string Visible(std::wstring_view units, bool byteEscapes) {
   std::string out;
   out.reserve(units.size());
   for (std::size_t i = 0, length = 0; i < units.size(); i += length) {
-    const std::uint32_t point = CodePointAt(units, i, &length);
+    const std::uint32_t point = text::CodePointAt(units, i, &length);
     if (point == '<')
       out += "<<";
     else if (point == '\t')
@@ -106,12 +95,12 @@ std::string Visible(std::wstring_view units, bool byteEscapes) {
       out += "<CR>";
     else if (point == '\n')
       out += "<LF>";
-    else if (byteEscapes && point >= 0xDC80 && point <= 0xDCFF)
-      out += "<0x" + Hex(point - 0xDC00, 2) + ">";
+    else if (byteEscapes && text::IsEscapedByte(point))
+      out += "<0x" + Hex(point - text::kEscapedByteBase, 2) + ">";
     else if (IsInvisible(point))
       out += "<U+" + Hex(point, 4) + ">";
     else
-      AppendUtf8(out, point);
+      text::AppendUtf8(out, point);
   }
   return out;
 }
@@ -134,9 +123,14 @@ std::string PlainView(const ShownLog &log, bool byteEscapes) {
         count + "; ReturnCode = " + std::to_string(reading.returnCode.value_or(0)) +
         (reading.countAgrees ? ", which agrees.\n" : ", which does not agree with that count.\n");
   }
-  if (reading.ambiguous)
-    text += "Ambiguous: an argument holds text that looks like further lines, and the file can "
-            "be read in more than one way; this is one of them.\n";
+  if (reading.ambiguous) {
+    text += "Ambiguous: an argument holds text that looks like further lines, and " +
+            ReadingsFit(reading) +
+            "; this is the first. Nothing in the file tells which one the "
+            "recorder wrote.\n";
+    for (std::size_t i = 1; i < reading.fitting.size(); ++i)
+      text += "Also fits: " + OneReading(reading, reading.fitting[i], byteEscapes) + "\n";
+  }
   if (text.find('<') != std::string::npos)
     text += "Escapes: <TAB>, <CR>, <LF> and <U+XXXX> stand for characters that would not show or "
             "could be mistaken" +
@@ -174,23 +168,10 @@ std::string JsonView(const ShownLog &log) {
   return json += "}\n";
 }
 
-std::string ReceivedBytes(std::wstring_view units, bool byteEscapes) {
-  std::string out;
-  out.reserve(units.size());
-  for (std::size_t i = 0, length = 0; i < units.size(); i += length) {
-    const std::uint32_t point = CodePointAt(units, i, &length);
-    if (byteEscapes && point >= 0xDC80 && point <= 0xDCFF)
-      out.push_back(static_cast<char>(point - 0xDC00));
-    else
-      AppendUtf8(out, point);
-  }
-  return out;
-}
-
 std::string NullSeparated(const Reading &reading, bool byteEscapes) {
   std::string out;
   for (const WideString &argument : reading.arguments)
-    out += ReceivedBytes(argument, byteEscapes) + '\0';
+    out += text::ReceivedBytes(argument, byteEscapes) + '\0';
   return out;
 }
 
@@ -200,6 +181,19 @@ std::string FirstDifference(const Reading &reading, const std::vector<WideString
   if (!reading.complete)
     return "the record is cut short after " + Arguments(found.size()) +
            ", so it cannot show that exactly these arrived";
+  if (reading.ambiguous) {
+    std::string text = "the log is ambiguous: " + ReadingsFit(reading) +
+                       ", so it cannot show that "
+                       "exactly these arrived";
+    for (std::size_t i = 0; i < reading.fitting.size(); ++i) {
+      const ArgumentList &list = reading.fitting[i];
+      text.append("; reading ").append(std::to_string(i + 1)).append(": ");
+      text += OneReading(reading, list, byteEscapes);
+      if (list.arguments == expected)
+        text += " (the ones expected)";
+    }
+    return text;
+  }
   for (std::size_t i = 0; i < found.size() && i < expected.size(); ++i)
     if (found[i] != expected[i])
       return "ARG[" + std::to_string(i + 1) + "] differs: expected " +

@@ -29,10 +29,6 @@ std::string PlainView(const ShownLog &log, bool byteEscapes);
 // One JSON object on one line: file, time, program, arguments, return_code, complete, ambiguous.
 std::string JsonView(const ShownLog &log);
 
-// The text as the bytes a program received: UTF-8, escaped bytes restored where arguments carry
-// them, and any other lone surrogate in the generalised UTF-8 form that keeps its value.
-std::string ReceivedBytes(std::wstring_view units, bool byteEscapes);
-
 // Each argument's bytes followed by a NUL.
 std::string NullSeparated(const Reading &reading, bool byteEscapes);
 

@@ -1,6 +1,7 @@
 // Naming and creating the log file.
 #include "recorder/log_file.h"
 
+#include <cstdint>
 #include <iomanip>
 #include <sstream>
 
@@ -21,11 +22,44 @@ std::optional<WideString> GetTempDirectory() {
 WideString FormatTimestamp() {
   platform::SYSTEMTIME now = {};
   platform::GetLocalTime(&now);
+  return TimestampOf(now);
+}
+
+WideString TimestampOf(const platform::SYSTEMTIME &time) {
   std::wostringstream text;
-  text << std::setfill(L'0') << std::setw(4) << now.wYear << L'-' << std::setw(2) << now.wMonth
-       << L'-' << std::setw(2) << now.wDay << L'_' << std::setw(2) << now.wHour << L'-'
-       << std::setw(2) << now.wMinute << L'-' << std::setw(2) << now.wSecond;
+  text << std::setfill(L'0') << std::setw(4) << time.wYear << L'-' << std::setw(2) << time.wMonth
+       << L'-' << std::setw(2) << time.wDay << L'_' << std::setw(2) << time.wHour << L'-'
+       << std::setw(2) << time.wMinute << L'-' << std::setw(2) << time.wSecond;
   return text.str();
+}
+
+std::optional<platform::SYSTEMTIME> TimeOfLogName(std::wstring_view name) {
+  if (!name.starts_with(LOG_PREFIX) || !name.ends_with(LOG_EXTENSION))
+    return std::nullopt;
+  std::wstring_view stamp = name.substr(LOG_PREFIX.size());
+  stamp.remove_suffix(LOG_EXTENSION.size());
+  // The fields are read as numbers between the separators; the name is the recorder's only when
+  // formatting them again gives it back, which settles widths, padding and separators at once.
+  platform::WORD fields[6] = {};
+  std::size_t field = 0;
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i <= stamp.size(); ++i) {
+    if (i < stamp.size() && stamp[i] >= L'0' && stamp[i] <= L'9') {
+      value = value * 10 + static_cast<std::uint32_t>(stamp[i] - L'0');
+      if (value > 0xFFFF)
+        return std::nullopt;
+    } else if (field < 6) {
+      fields[field++] = static_cast<platform::WORD>(value);
+      value = 0;
+    } else {
+      return std::nullopt;
+    }
+  }
+  const platform::SYSTEMTIME time = {fields[0], fields[1], 0,         fields[2],
+                                     fields[3], fields[4], fields[5], 0};
+  if (field != 6 || TimestampOf(time) != stamp)
+    return std::nullopt;
+  return time;
 }
 
 WideString BuildLogPath(WideString directory, const WideString &timestamp) {

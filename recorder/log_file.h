@@ -20,6 +20,13 @@ std::optional<WideString> GetTempDirectory();
 // Reads the local time once and formats it as YYYY-MM-DD_hh-mm-ss (the year at least 4 digits).
 WideString FormatTimestamp();
 
+// The time formatted as FormatTimestamp formats the local time.
+WideString TimestampOf(const platform::SYSTEMTIME &time);
+
+// The time a file name holds when it is a name BuildLogPath gives (LOG_PREFIX, a timestamp,
+// LOG_EXTENSION); nothing for any other name.
+std::optional<platform::SYSTEMTIME> TimeOfLogName(std::wstring_view name);
+
 // The directory, LOG_PREFIX, the timestamp and LOG_EXTENSION, with nothing between them.
 WideString BuildLogPath(WideString directory, const WideString &timestamp);
 

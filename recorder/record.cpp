@@ -1,9 +1,9 @@
 // Writing the record.
 #include "recorder/record.h"
 
-#include <array>
+#include "text/codec.h"
+
 #include <bit>
-#include <cstdint>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -29,6 +29,25 @@ WideString QuoteIfSpaced(std::wstring_view argument) {
   return value;
 }
 
+WideString ProgramLine(std::wstring_view program) {
+  std::wostringstream line = LineStream(program.size());
+  line << kProgramLinePrefix << program << kLineEnd;
+  return std::move(line).str();
+}
+
+WideString ArgumentLine(std::size_t index, std::wstring_view argument) {
+  const WideString value = QuoteIfSpaced(argument);
+  std::wostringstream line = LineStream(value.size());
+  line << kArgumentLinePrefix << index << kArgumentValueSeparator << value << kLineEnd;
+  return std::move(line).str();
+}
+
+WideString ReturnCodeLine(ExitStatus status) {
+  std::wostringstream line = LineStream(0);
+  line << kReturnCodeLinePrefix << status << kLineEnd;
+  return std::move(line).str();
+}
+
 void WriteRecordLine(LogFile file, const WideString &line) {
   platform::DWORD written = 0;
   const auto byteCount = static_cast<platform::DWORD>(line.size() * 2);
@@ -36,37 +55,16 @@ void WriteRecordLine(LogFile file, const WideString &line) {
     // The string already holds the file's bytes.
     platform::WriteFile(file, line.data(), byteCount, &written, nullptr);
   } else {
-    // Spelled out byte by byte; most lines fit the buffer on the stack.
-    std::array<char, 1024> shortLine;
-    std::string longLine(byteCount > shortLine.size() ? byteCount : 0, '\0');
-    char *bytes = longLine.empty() ? shortLine.data() : longLine.data();
-    for (std::size_t i = 0; i < line.size(); ++i) {
-      const auto unit = static_cast<std::uint32_t>(line[i]);
-      bytes[2 * i] = static_cast<char>(unit & 0xFF);
-      bytes[2 * i + 1] = static_cast<char>((unit >> 8) & 0xFF);
-    }
-    platform::WriteFile(file, bytes, byteCount, &written, nullptr);
+    const std::string bytes = text::LittleEndianBytes(line);
+    platform::WriteFile(file, bytes.data(), byteCount, &written, nullptr);
   }
 }
 
 void WriteRecord(LogFile file, ArgumentVector arguments, ExitStatus status) {
-  static constexpr unsigned char byteOrderMark[] = {0xFF, 0xFE};
   platform::DWORD written = 0;
-  platform::WriteFile(file, byteOrderMark, sizeof byteOrderMark, &written, nullptr);
-
-  const std::wstring_view program = arguments[0];
-  std::wostringstream programLine = LineStream(program.size());
-  programLine << L"Program = " << program << L"\r\n";
-  WriteRecordLine(file, std::move(programLine).str());
-
-  for (std::size_t index = 1; index < arguments.size(); ++index) {
-    const WideString value = QuoteIfSpaced(arguments[index]);
-    std::wostringstream line = LineStream(value.size());
-    line << L"ARG[" << index << L"] = " << value << L"\r\n";
-    WriteRecordLine(file, std::move(line).str());
-  }
-
-  std::wostringstream returnCodeLine = LineStream(0);
-  returnCodeLine << L"ReturnCode = " << status << L"\r\n";
-  WriteRecordLine(file, std::move(returnCodeLine).str());
+  platform::WriteFile(file, kByteOrderMark, sizeof kByteOrderMark, &written, nullptr);
+  WriteRecordLine(file, ProgramLine(arguments[0]));
+  for (std::size_t index = 1; index < arguments.size(); ++index)
+    WriteRecordLine(file, ArgumentLine(index, arguments[index]));
+  WriteRecordLine(file, ReturnCodeLine(status));
 }

@@ -11,6 +11,22 @@
 // The split command line: element 0 is the program as invoked, then the arguments in order.
 using ArgumentVector = std::span<wchar_t *const>;
 
+// The file: the byte-order mark, then lines in UTF-16LE, each ending in CR LF:
+//   Program = <element 0>
+//   ARG[<i>] = <QuoteIfSpaced(element i)>     for i = 1 to count - 1
+//   ReturnCode = <status>
+constexpr unsigned char kByteOrderMark[] = {0xFF, 0xFE};
+constexpr std::wstring_view kProgramLinePrefix = L"Program = ";
+constexpr std::wstring_view kArgumentLinePrefix = L"ARG[";
+constexpr std::wstring_view kArgumentValueSeparator = L"] = ";
+constexpr std::wstring_view kReturnCodeLinePrefix = L"ReturnCode = ";
+constexpr std::wstring_view kLineEnd = L"\r\n";
+
+// Each line of the record, CR LF included.
+WideString ProgramLine(std::wstring_view program);
+WideString ArgumentLine(std::size_t index, std::wstring_view argument);
+WideString ReturnCodeLine(ExitStatus status);
+
 // The argument wrapped in double quotes when it holds a space (U+0020), otherwise unchanged.
 // Nothing inside is escaped.
 WideString QuoteIfSpaced(std::wstring_view argument);

@@ -1,5 +1,6 @@
 #include "platform/posix.h"
 #include "recorder/run.h"
+#include "text/codec.h"
 
 #include <gtest/gtest.h>
 
@@ -24,53 +25,6 @@ std::string NewFolder() {
 }
 
 } // namespace
-
-TEST(PosixPlatform, DecodesUtf8AndEscapesEveryOtherByte) {
-  const struct {
-    std::string bytes;
-    std::u16string units;
-  } cases[] = {
-      {"plain", u"plain"},
-      {"gr\xC3\xBC\xC3\x9F"
-       "e",
-       u"gr\u00FC\u00DFe"},
-      {"\xE4\xB8\xAD", u"\u4E2D"},
-      {"\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
-      {"\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},
-      {"a\xFF"
-       "b",
-       u"a\xDCFF"
-       "b"},
-      {"\xC0\x80", u"\xDCC0\xDC80"},                     // overlong NUL
-      {"\xE0\x80\xAF", u"\xDCE0\xDC80\xDCAF"},           // overlong slash
-      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},           // an encoded surrogate
-      {"\xED\xB2\x80", u"\xDCED\xDCB2\xDC80"},           // an encoded escape unit
-      {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"}, // above U+10FFFF
-      {"\xE2\x82", u"\xDCE2\xDC82"},                     // cut short at the end
-      {"\xE2\x82z", u"\xDCE2\xDC82z"},                   // cut short by a letter
-      {"\x80\xBF", u"\xDC80\xDCBF"},                     // lone continuation bytes
-  };
-  for (const auto &c : cases) {
-    EXPECT_EQ(platform::DecodeBytes(c.bytes), Units(c.units)) << c.bytes;
-    EXPECT_EQ(platform::EncodeUnits(platform::DecodeBytes(c.bytes)), c.bytes) << c.bytes;
-  }
-}
-
-TEST(PosixPlatform, AnyByteStringSurvivesTheRoundTrip) {
-  std::mt19937 random(20261208);
-  for (int i = 0; i < 20000; ++i) {
-    std::string bytes(random() % 12, '\0');
-    for (char &byte : bytes) // mostly high bytes, where the sequences are
-      byte = static_cast<char>(random() % 4 ? 0x80 + random() % 0x80 : 1 + random() % 0x7F);
-    ASSERT_EQ(platform::EncodeUnits(platform::DecodeBytes(bytes)), bytes);
-  }
-}
-
-TEST(PosixPlatform, RefusesToEncodeUnitsThatNoBytesDecodeTo) {
-  EXPECT_EQ(platform::EncodeUnits(Units(u"a\xD800")), std::nullopt);
-  EXPECT_EQ(platform::EncodeUnits(Units(u"\xDC41")), std::nullopt);
-  EXPECT_EQ(platform::EncodeUnits(Units(u"\xDE00\xD83D")), std::nullopt);
-}
 
 TEST(PosixPlatform, SplitsArgvIntoOneBlockAndFailsOnAnEmptyOne) {
   char program[] = "/usr/bin/rec", spaced[] = "two words", empty[] = "", odd[] = "\xFF\xC3\xA9";
@@ -127,7 +81,7 @@ TEST(PosixPlatform, TemporaryDirectoryComesFromTmpdirEndsInASlashAndMustFit) {
 TEST(PosixPlatform, CreatesAPrivateFileAndRefusesWhatIsNotItsOwnPlainFile) {
   const std::string folder = NewFolder();
   const auto create = [](const std::string &path) {
-    const std::wstring wide = platform::DecodeBytes(path);
+    const std::wstring wide = text::DecodeBytes(path);
     return platform::CreateFileW(wide.c_str(), platform::GENERIC_WRITE, platform::FILE_SHARE_READ,
                                  nullptr, platform::CREATE_ALWAYS, platform::FILE_ATTRIBUTE_NORMAL,
                                  nullptr);

@@ -121,17 +121,28 @@ TEST(Reading, FindsTheLinesFromTheFormatWhateverTheArgumentsHold) {
   }
 }
 
-TEST(Reading, RecordsExactlyOnlyTheArgumentsWhoseRecordTheFileIs) {
+TEST(Reading, ShowsExactlyOnlyTheArgumentsOfAWholeRecordReadInOneWay) {
+  const auto shows = [](const std::string &bytes, const std::vector<std::u16string> &arguments) {
+    return ShowsExactly(bytes, ReadRecord(bytes).reading, AllUnits(arguments));
+  };
   const std::string example = expected::ExampleLog();
-  EXPECT_TRUE(RecordsExactly(example, AllUnits({u"alpha", u"two words", u""})));
-  EXPECT_FALSE(RecordsExactly(example, AllUnits({u"alpha", u"two  words", u""})));
-  EXPECT_FALSE(RecordsExactly(example, AllUnits({u"alpha", u"two words"})));
-  EXPECT_FALSE(RecordsExactly(example.substr(0, example.size() - 2),
-                              AllUnits({u"alpha", u"two words", u""})));
-  // Either reading of an ambiguous record is exactly what the file records.
+  EXPECT_TRUE(shows(example, {u"alpha", u"two words", u""}));
+  EXPECT_FALSE(shows(example, {u"alpha", u"two  words", u""}));
+  EXPECT_FALSE(shows(example, {u"alpha", u"two words"}));
+  EXPECT_FALSE(shows(example.substr(0, example.size() - 2), {u"alpha", u"two words", u""}));
+  // Neither reading of an ambiguous record is shown exactly.
   const std::string ambiguous =
       expected::Log({u"Program = p", u"ARG[1] = \"a b\"", u"ARG[2] = \"c d\"", u"ARG[2] = \"e f\"",
                      u"ReturnCode = 2"});
-  EXPECT_TRUE(RecordsExactly(ambiguous, AllUnits({u"a b", u"c d\"\r\nARG[2] = \"e f"})));
-  EXPECT_TRUE(RecordsExactly(ambiguous, AllUnits({u"a b\"\r\nARG[2] = \"c d", u"e f"})));
+  EXPECT_FALSE(shows(ambiguous, {u"a b", u"c d\"\r\nARG[2] = \"e f"}));
+  EXPECT_FALSE(shows(ambiguous, {u"a b\"\r\nARG[2] = \"c d", u"e f"}));
+  // Ten arguments give the same status as none, and a program line may hold the argument lines:
+  // the program line ends at its first line break, so neither is read as the program alone.
+  const std::string ten = expected::Log(
+      expected::Lines(u"p", {u"a", u"b", u"c", u"d", u"e", u"f", u"g", u"h", u"i", u"j"}, 10));
+  EXPECT_FALSE(shows(ten, {}));
+  EXPECT_TRUE(shows(ten, {u"a", u"b", u"c", u"d", u"e", u"f", u"g", u"h", u"i", u"j"}));
+  const std::string forged = expected::Log(expected::Lines(u"p", {u"x\r\nARG[1] = a"}, 1));
+  EXPECT_FALSE(shows(forged, {u"a\""}));
+  EXPECT_TRUE(shows(forged, {u"x\r\nARG[1] = a"}));
 }

@@ -1,4 +1,5 @@
 #include "reader/show.h"
+#include "text/codec.h"
 
 #include "tests/record_bytes.h"
 
@@ -37,8 +38,8 @@ TEST(Show, EscapesWhatCouldNotBeSeenOrToldApartAndNothingElse) {
 }
 
 TEST(Show, GivesBackTheBytesReceivedAndValidJson) {
-  EXPECT_EQ(ReceivedBytes(Units(u"a\xDCFF\u00E9"), true), "a\xFF\xC3\xA9");
-  EXPECT_EQ(ReceivedBytes(Units(u"a\xDCFF\xD800"), false), "a\xED\xB3\xBF\xED\xA0\x80");
+  EXPECT_EQ(text::ReceivedBytes(Units(u"a\xDCFF\u00E9"), true), "a\xFF\xC3\xA9");
+  EXPECT_EQ(text::ReceivedBytes(Units(u"a\xDCFF\xD800"), false), "a\xED\xB3\xBF\xED\xA0\x80");
   Reading reading;
   reading.program = L"C:\\rec.exe";
   reading.arguments = {Units(u"say \"hi\"\r\n\t\x01"), Units(u"\xD800\u2028\xD83D\xDE00"), L""};
