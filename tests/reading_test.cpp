@@ -1,10 +1,12 @@
 #include "reader/reading.h"
 
+#include "tests/reading_model.h"
 #include "tests/record_bytes.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -145,4 +147,78 @@ TEST(Reading, ShowsExactlyOnlyTheArgumentsOfAWholeRecordReadInOneWay) {
   const std::string forged = expected::Log(expected::Lines(u"p", {u"x\r\nARG[1] = a"}, 1));
   EXPECT_FALSE(shows(forged, {u"a\""}));
   EXPECT_TRUE(shows(forged, {u"x\r\nARG[1] = a"}));
+}
+
+TEST(Reading, AgreesWithAModelThatTriesEveryWayToCutTheLines) {
+  // Lines, quotes, spaces and digits that forge the record's own structure.
+  const std::u16string pieces[] = {u"\r\n",    u"ARG[1] = ",  u"ARG[2] = ", u"ARG[3] = ",
+                                   u"\"",      u" ",          u"x",         u"\r\nARG[2] = \"",
+                                   u"\" \r\n", u"ARG[01] = ", u"\r",        u"ReturnCode = 2"};
+  std::mt19937 random(20261208);
+  const auto some = [&](int most) {
+    std::u16string text;
+    for (int n = static_cast<int>(random() % (most + 1)); n > 0; --n)
+      text += pieces[random() % std::size(pieces)];
+    return text;
+  };
+  const std::u16string codes[] = {u"1", u"2", u"3", u"10", u"7"};
+  int checked = 0, ambiguous = 0;
+  for (int round = 0; round < 4000; ++round) {
+    std::vector<std::u16string> lines;
+    if (round % 2 == 0) {
+      // A record as the recorder writes it, of arguments that look like lines.
+      std::vector<std::u16string> arguments(random() % 4);
+      for (std::u16string &argument : arguments)
+        argument = some(3);
+      lines = expected::Lines(round % 8 == 0 ? u"p" + some(2) : u"p", arguments,
+                              arguments.empty() ? 10 : static_cast<int>(arguments.size()));
+    } else {
+      // Anything between the program line's prefix and a return-code line.
+      lines = {u"Program = " + some(8), u"ReturnCode = " + codes[random() % std::size(codes)]};
+    }
+    const std::string bytes = expected::Log(lines);
+    std::u16string units;
+    for (const std::u16string &line : lines)
+      units += line + u"\r\n";
+    const std::optional<model::Readings> readings = model::WholeRecordReadings(units, 12);
+    if (!readings)
+      continue;
+    ++checked;
+    ambiguous += readings->fitting.size() > 1;
+    const std::string problem = model::Disagreement(bytes, ReadRecord(bytes), *readings);
+    ASSERT_EQ(problem, "") << "round " << round;
+  }
+  EXPECT_GT(checked, 3000);
+  EXPECT_GT(ambiguous, 50);
+}
+
+TEST(Reading, ACutRecordIsReadAsCutShortAtEveryByte) {
+  const std::vector<std::u16string> arguments = {u"alpha", u"two words", u"", u"\"q\"", u"a b\""};
+  const std::string whole = expected::Log(expected::Lines(u"C:\\rec.exe", arguments, 5));
+  const std::size_t programLine = 2 + 2 * std::u16string_view(u"Program = ").size();
+  for (std::size_t size = programLine; size < whole.size(); ++size) {
+    const ReadOutcome outcome = ReadRecord(whole.substr(0, size));
+    ASSERT_EQ(outcome.problem, "") << size;
+    const Reading &reading = outcome.reading;
+    EXPECT_FALSE(reading.complete || Certain(reading)) << size;
+    EXPECT_LE(reading.arguments.size(), arguments.size()) << size;
+    // Every argument before the last is whole; the last is the start of its argument or of its
+    // value, whose quote a cut may leave without the space that shows it is one.
+    for (std::size_t i = 0; i < reading.arguments.size(); ++i) {
+      const std::wstring argument = Units(arguments[i]);
+      const std::wstring value =
+          argument.find(L' ') == std::wstring::npos ? argument : L'"' + argument + L'"';
+      const std::wstring &read = reading.arguments[i];
+      if (i + 1 < reading.arguments.size())
+        EXPECT_EQ(read, argument) << size;
+      else
+        EXPECT_TRUE(argument.starts_with(read) || value.starts_with(read)) << size;
+    }
+  }
+  // Cut inside the last line break, as a file-size limit cuts it: every argument, whole.
+  for (const std::size_t cut : {1, 2, 3}) {
+    const ReadOutcome outcome = ReadRecord(whole.substr(0, whole.size() - cut));
+    EXPECT_EQ(outcome.reading.arguments, AllUnits(arguments)) << cut;
+    EXPECT_FALSE(outcome.reading.complete) << cut;
+  }
 }
