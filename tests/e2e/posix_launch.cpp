@@ -78,6 +78,16 @@ pid_t Start(const std::vector<std::string> &argv, const Options &options, int ou
   if (child == 0) {
     dup2(outputPipe[1], STDOUT_FILENO);
     dup2(errorPipe[1], STDERR_FILENO);
+    int closed[2];
+    if (!options.outputFile.empty()) {
+      const int file = open(options.outputFile.c_str(), O_WRONLY);
+      if (file < 0 || dup2(file, STDOUT_FILENO) < 0)
+        _exit(kNotSetUp);
+    } else if (options.outputClosed) {
+      if (pipe(closed) != 0 || close(closed[0]) != 0 || dup2(closed[1], STDOUT_FILENO) < 0 ||
+          signal(SIGPIPE, SIG_IGN) == SIG_ERR)
+        _exit(kNotSetUp);
+    }
     if (options.fileSizeLimit >= 0) {
       const rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
                             static_cast<rlim_t>(options.fileSizeLimit)};

@@ -1,5 +1,6 @@
 // The real tarnwhistle-read on Linux, on what the real tarnwhistle wrote.
 #include "tests/e2e/posix_launch.h"
+#include "tests/record_bytes.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -110,5 +111,75 @@ TEST_F(PosixReader, RefusesWhatIsNotARecordInOneLine) {
     EXPECT_EQ(read.status(), 2) << path;
     EXPECT_EQ(read.output, "") << path;
     EXPECT_EQ(read.error, "tarnwhistle-read: " + path + ": " + c.error + "\n");
+  }
+}
+
+TEST_F(PosixReader, EveryViewGivesTheSameStatusAndOutputThatFailsIsAFailure) {
+  const std::string folder = NewFolder();
+  const std::vector<std::string> ten = {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"};
+  std::vector<std::string> argv = {"rec"};
+  argv.insert(argv.end(), ten.begin(), ten.end());
+  ASSERT_EQ(RunIn(folder, argv).result.status(), 10);
+  const std::string whole = folder + "/" + launch::FilesIn(folder).at(0);
+  const std::string bytes = launch::ReadFileBytes(whole);
+  const std::string others = NewFolder();
+  launch::WriteFileBytes(others + "/cut.log", bytes.substr(0, bytes.size() - 1));
+  launch::WriteFileBytes(others + "/ambiguous.log",
+                         expected::Log({u"Program = p", u"ARG[1] = \"a b\"", u"ARG[2] = \"c d\"",
+                                        u"ARG[2] = \"e f\"", u"ReturnCode = 2"}));
+  launch::WriteFileBytes(others + "/disagrees.log",
+                         expected::Log({u"Program = p", u"ARG[1] = a", u"ReturnCode = 5"}));
+  const struct {
+    std::string log;
+    int status; // of the plain view, --json, -0 and --expect of the ten arguments
+  } cases[] = {{whole, 0},
+               {others + "/cut.log", 1},
+               {others + "/ambiguous.log", 1},
+               {others + "/disagrees.log", 1}};
+  for (const auto &c : cases) {
+    for (const std::vector<std::string> &view :
+         {std::vector<std::string>{c.log}, {"--json", c.log}, {"-0", c.log}, Expecting(ten)}) {
+      std::vector<std::string> command = view;
+      if (view.front() == "--expect")
+        command.insert(command.begin(), c.log);
+      const launch::Result read = Read(folder, command);
+      EXPECT_EQ(read.status(), c.status) << c.log << " " << view.front();
+      if (view.front() == "-0" && c.status != 0) {
+        EXPECT_EQ(read.output, "") << c.log;
+      }
+    }
+  }
+  // Nothing expected where ten arrived: the status is the same, the record is not.
+  launch::Result read = Read(folder, Expecting({}));
+  EXPECT_EQ(read.status(), 1);
+  EXPECT_NE(read.output.find("ARG[1] [a] was not expected (the log has 10 arguments, expected 0)"),
+            std::string::npos)
+      << read.output;
+  read = Read(folder, {"-0", others + "/cut.log"});
+  EXPECT_EQ(read.error, "tarnwhistle-read: " + others +
+                            "/cut.log: the record is cut short, so its arguments are not certain: "
+                            "nothing printed\n");
+  // With several logs, the worst status wins.
+  EXPECT_EQ(Read(folder, {whole, others + "/cut.log"}).status(), 1);
+  EXPECT_EQ(Read(folder, {whole, others + "/missing.log"}).status(), 2);
+  EXPECT_EQ(Read(folder, {"--list"}).status(), 0);
+  launch::WriteFileBytes(folder + "/Tarnwhistle_2026-01-01_00-00-00.log",
+                         bytes.substr(0, bytes.size() - 2));
+  read = Read(folder, {"--list"});
+  EXPECT_EQ(read.status(), 1);
+  EXPECT_NE(read.output.find("2026-01-01 00:00:00  10 arguments, cut short"), std::string::npos)
+      << read.output;
+  // A full disk or a pipe no one reads loses output: never a success.
+  for (const std::string view : {"-0", "--json", "--list"}) {
+    const std::vector<std::string> command = {"tarnwhistle-read", view, whole};
+    const std::vector<std::string> listing = {"tarnwhistle-read", view};
+    const std::vector<std::string> &argv = view == "--list" ? listing : command;
+    const launch::Options options = {.environment = {"TMPDIR=" + folder},
+                                     .program = launch::ReaderPath()};
+    launch::Options full = options, closed = options;
+    full.outputFile = "/dev/full";
+    closed.outputClosed = true;
+    EXPECT_EQ(launch::Run(argv, full).status(), 2) << view;
+    EXPECT_EQ(launch::Run(argv, closed).status(), 2) << view;
   }
 }
