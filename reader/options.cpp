@@ -25,12 +25,13 @@ How to show it:
                    ambiguous
   -0, --null       the arguments alone, each followed by a NUL, as the bytes received
   --expect -- ARG...
-                   exit 0 if the log's arguments are exactly ARG..., 1 and the first
-                   difference if not
+                   exit 0 if the log is a whole record read in only one way and its
+                   arguments are exactly ARG..., 1 and the first difference if not
   --help, --version
 
-Exit status: 0 done or matched, 1 the arguments differ, 2 no log, not a record, or a usage
-error.
+Exit status: 0 a whole record read in only one way, shown or matched; 1 shown but uncertain
+(cut short, ambiguous, or a return code that does not fit the count), or not matched; 2 no log,
+not a record, a usage error, or output that could not be written.
 )";
 
 namespace {
