@@ -2,6 +2,7 @@
 #include "reader/show.h"
 
 #include "text/codec.h"
+#include "text/unicode.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -13,19 +14,6 @@ std::string Hex(std::uint32_t value, int digits) {
   char text[16];
   std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
   return text;
-}
-
-// Characters that show as nothing or as a plain space, or that reorder the text around them.
-bool IsInvisible(std::uint32_t point) {
-  return point < 0x20 || (point >= 0x7F && point <= 0xA0) || point == 0xAD || point == 0x34F ||
-         point == 0x61C || point == 0x115F || point == 0x1160 || point == 0x1680 ||
-         point == 0x17B4 || point == 0x17B5 || (point >= 0x180B && point <= 0x180F) ||
-         (point >= 0x2000 && point <= 0x200F) || (point >= 0x2028 && point <= 0x202F) ||
-         (point >= 0x205F && point <= 0x206F) || point == 0x3000 || point == 0x3164 ||
-         (point >= 0xFE00 && point <= 0xFE0F) || point == 0xFEFF || point == 0xFFA0 ||
-         (point >= 0xFFF0 && point <= 0xFFFB) || point == 0xFFFE || point == 0xFFFF ||
-         (point >= 0x1D173 && point <= 0x1D17A) || (point >= 0xE0000 && point <= 0xE0FFF) ||
-         (point >= 0xD800 && point <= 0xDFFF);
 }
 
 std::string Bracketed(std::wstring_view units, bool byteEscapes) {
@@ -85,8 +73,13 @@ std::string OneReading(const Reading &reading, const ArgumentList &list, bool by
 std::string Visible(std::wstring_view units, bool byteEscapes) {
   std::string out;
   out.reserve(units.size());
+  // A combining mark would draw on the view's own punctuation where the text starts (after a "["
+  // or a ": ") or right after an escape, so there it is escaped too. Every escape, "<<" included,
+  // starts with a "<" and nothing else does.
+  bool afterPunctuation = true;
   for (std::size_t i = 0, length = 0; i < units.size(); i += length) {
     const std::uint32_t point = text::CodePointAt(units, i, &length);
+    const std::size_t before = out.size();
     if (point == '<')
       out += "<<";
     else if (point == '\t')
@@ -97,10 +90,11 @@ std::string Visible(std::wstring_view units, bool byteEscapes) {
       out += "<LF>";
     else if (byteEscapes && text::IsEscapedByte(point))
       out += "<0x" + Hex(point - text::kEscapedByteBase, 2) + ">";
-    else if (IsInvisible(point))
+    else if (text::IsInvisible(point) || (afterPunctuation && text::IsCombiningMark(point)))
       out += "<U+" + Hex(point, 4) + ">";
     else
       text::AppendUtf8(out, point);
+    afterPunctuation = out[before] == '<';
   }
   return out;
 }

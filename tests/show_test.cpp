@@ -32,6 +32,11 @@ TEST(Show, EscapesWhatCouldNotBeSeenOrToldApartAndNothingElse) {
       {u"\xD800x\xDE00", false, "<U+D800>x<U+DE00>"},
       {u"\xDCFF\xDC80", false, "<U+DCFF><U+DC80>"},
       {u"\xDCFF\xDC80\xDC7F", true, "<0xFF><0x80><U+DC7F>"},
+      {u"\u2800 \u3164\u0600\U000F0000", false, "<U+2800> <U+3164><U+0600><U+F0000>"},
+      {u"e\u0301\u0903\u20DD", false, "e\xCC\x81\xE0\xA4\x83\xE2\x83\x9D"},
+      {u"\u0301e", false, "<U+0301>e"},
+      {u"\t\u0301\u0302 <\u0338", false, "<TAB><U+0301><U+0302> <<<U+0338>"},
+      {u"\xDCFF\u20DD\u200B\u0903", true, "<0xFF><U+20DD><U+200B><U+0903>"},
   };
   for (const auto &c : cases)
     EXPECT_EQ(Visible(Units(c.units), c.byteEscapes), c.shown) << c.shown;
