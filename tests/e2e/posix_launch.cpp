@@ -159,7 +159,11 @@ void WriteFileBytes(const std::string &path, const std::string &bytes) {
 }
 
 std::string LocalTimestamp(int shiftSeconds) {
-  const time_t now = time(nullptr) + shiftSeconds;
+  // The clock the program reads: time() may lag it by a tick, and a run that ends just after a
+  // second begins would then seem to have written after it.
+  timespec clock = {};
+  clock_gettime(CLOCK_REALTIME, &clock);
+  const time_t now = clock.tv_sec + shiftSeconds;
   tm local;
   localtime_r(&now, &local);
   char text[32];
