@@ -32,3 +32,30 @@ stop_wine() {
   [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || return 0
   timeout 120 /usr/lib/wine/wineserver -w || /usr/lib/wine/wineserver -k || true
 }
+
+# Installs the checkers pinned in scripts/tools/package-lock.json into build/tools, again only when
+# the lock changes. Debian's own Node.js does when the machine has none.
+ensure_node_tools() {
+  command -v npm >/dev/null || ensure_packages nodejs npm
+  local tools=build/tools
+  if [ ! -d "$tools/node_modules" ] ||
+    ! cmp -s scripts/tools/package-lock.json "$tools/package-lock.json"; then
+    echo "== installing the pinned checkers into $tools"
+    rm -rf "$tools"
+    mkdir -p "$tools"
+    cp scripts/tools/package.json scripts/tools/package-lock.json "$tools/"
+    (cd "$tools" && npm ci --no-audit --no-fund --loglevel=error)
+  fi
+  cp scripts/tools/*.js scripts/tools/*.mjs "$tools/"
+}
+
+# validate SCHEMA FILE...: checks JSON or YAML files against a JSON schema (draft 7).
+validate() {
+  local schema=$1
+  shift
+  local file
+  for file in "$@"; do
+    build/tools/node_modules/.bin/ajv validate --spec=draft7 --strict-types=false -c ajv-formats \
+      -c ./build/tools/winget-formats.js -s "$schema" -d "$file"
+  done
+}

@@ -233,10 +233,12 @@ void Test::ExpectOneLog(const std::string &folder, const Outcome &outcome,
 
 int main(int argc, char **argv) {
   ::testing::InitGoogleTest(&argc, argv);
-  if (argc != 3) {
+  // Listing the cases (as CTest does to find them) runs no program.
+  if (argc != 3 && !GTEST_FLAG_GET(list_tests)) {
     std::fprintf(stderr, "usage: %s path/to/tarnwhistle path/to/tarnwhistle-read\n", argv[0]);
     return 2;
   }
-  launch::SetProgramPaths(argv[1], argv[2]);
+  if (argc == 3)
+    launch::SetProgramPaths(argv[1], argv[2]);
   return RUN_ALL_TESTS();
 }
