@@ -15,6 +15,8 @@
 
 #include "text/codec.h"
 
+#include <algorithm>
+
 namespace text {
 
 namespace {
@@ -24,6 +26,10 @@ bool IsBlank(wchar_t unit) { return unit == L' ' || unit == L'\t'; }
 // Reads one argument starting at line[i] (not a blank); leaves i past it.
 std::wstring ReadArgument(std::wstring_view line, std::size_t &i, SplitRules rules) {
   std::wstring argument;
+  std::size_t blank = i;
+  while (blank < line.size() && !IsBlank(line[blank]))
+    ++blank;
+  argument.reserve(blank - i); // the whole of an argument with no quoted blank
   bool quoted = false;
   while (i < line.size() && (quoted || !IsBlank(line[i]))) {
     if (line[i] == L'\\') {
@@ -42,7 +48,11 @@ std::wstring ReadArgument(std::wstring_view line, std::size_t &i, SplitRules rul
       }
     }
     if (line[i] != L'"') {
-      argument.push_back(line[i++]);
+      const std::size_t start = i;
+      while (i < line.size() && line[i] != L'"' && line[i] != L'\\' &&
+             (quoted || !IsBlank(line[i])))
+        ++i;
+      argument.append(line.substr(start, i - start));
     } else if (quoted && i + 1 < line.size() && line[i + 1] == L'"') {
       argument.push_back(L'"');
       i += 2;
@@ -57,6 +67,11 @@ std::wstring ReadArgument(std::wstring_view line, std::size_t &i, SplitRules rul
 
 void ReadArguments(std::wstring_view line, std::size_t i, SplitRules rules,
                    std::vector<std::wstring> &list) {
+  // At most one argument starts after each blank: room for them all saves moving them.
+  std::size_t most = list.size() + 1;
+  for (std::size_t k = i; k + 1 < line.size(); ++k)
+    most += IsBlank(line[k]) && !IsBlank(line[k + 1]);
+  list.reserve(most);
   for (;;) {
     while (i < line.size() && IsBlank(line[i]))
       ++i;
@@ -111,16 +126,20 @@ void AppendArgument(std::wstring &line, std::wstring_view argument) {
   const bool quoted = NeedsQuotes(argument);
   if (quoted)
     line.push_back(L'"');
-  std::size_t run = 0; // backslashes just written
-  for (const wchar_t unit : argument) {
-    if (unit == L'"') {
+  std::size_t run = 0, written = 0; // backslashes just before i; units written so far
+  for (std::size_t i = 0; i < argument.size(); ++i) {
+    if (argument[i] == L'\\') {
+      ++run;
+    } else if (argument[i] == L'"') {
+      line.append(argument.substr(written, i - written));
       line.append(run + 1, L'\\');
+      written = i;
       run = 0;
     } else {
-      run = unit == L'\\' ? run + 1 : 0;
+      run = 0;
     }
-    line.push_back(unit);
   }
+  line.append(argument.substr(written));
   if (quoted) {
     line.append(run, L'\\');
     line.push_back(L'"');
@@ -129,7 +148,11 @@ void AppendArgument(std::wstring &line, std::wstring_view argument) {
 
 std::wstring WindowsLine(const std::vector<std::wstring> &list, bool withProgram,
                          bool programAlwaysQuoted) {
+  std::size_t size = 0;
+  for (const std::wstring &element : list)
+    size += element.size() + 3;
   std::wstring line;
+  line.reserve(size + size / 8);
   if (withProgram)
     AppendProgram(line, list[0], programAlwaysQuoted);
   for (std::size_t k = 1; k < list.size(); ++k) {
@@ -151,22 +174,40 @@ std::wstring CmdLine(std::wstring_view windowsLine) {
   std::wstring line;
   line.reserve(windowsLine.size() + windowsLine.size() / 4);
   bool quoted = false; // as cmd sees it
-  for (const wchar_t unit : windowsLine) {
-    if (unit == L'"')
+  std::size_t written = 0;
+  for (std::size_t i = 0; i < windowsLine.size(); ++i) {
+    const wchar_t unit = windowsLine[i];
+    if (unit == L'"') {
       quoted = !quoted;
-    else if (unit == L'%')
-      line.push_back(L'%');
-    else if (!quoted && ActsForCmd(unit))
-      line.push_back(L'^');
-    line.push_back(unit);
+    } else if (unit == L'%' || (!quoted && ActsForCmd(unit))) {
+      line.append(windowsLine.substr(written, i - written));
+      line.push_back(unit == L'%' ? L'%' : L'^');
+      written = i;
+    }
   }
+  line.append(windowsLine.substr(written));
   return line;
 }
 
 bool BareForSh(wchar_t unit) {
-  return (unit >= L'a' && unit <= L'z') || (unit >= L'A' && unit <= L'Z') ||
-         (unit >= L'0' && unit <= L'9') ||
-         std::wstring_view(L"_-./,:@%+=").find(unit) != std::wstring_view::npos;
+  if ((unit >= L'a' && unit <= L'z') || (unit >= L'A' && unit <= L'Z') ||
+      (unit >= L'0' && unit <= L'9'))
+    return true;
+  switch (unit) {
+  case L'_':
+  case L'-':
+  case L'.':
+  case L'/':
+  case L',':
+  case L':':
+  case L'@':
+  case L'%':
+  case L'+':
+  case L'=':
+    return true;
+  default:
+    return false;
+  }
 }
 
 bool BareShWord(std::wstring_view word, bool program) {
@@ -180,20 +221,25 @@ bool BareShWord(std::wstring_view word, bool program) {
 }
 
 std::wstring ShLine(const std::vector<std::wstring> &list) {
+  std::size_t size = 0;
+  for (const std::wstring &element : list)
+    size += element.size() + 3;
   std::wstring line;
+  line.reserve(size + size / 8);
   for (std::size_t k = 0; k < list.size(); ++k) {
     if (k > 0)
       line.push_back(L' ');
-    if (BareShWord(list[k], k == 0)) {
-      line.append(list[k]);
+    const std::wstring_view element = list[k];
+    if (BareShWord(element, k == 0)) {
+      line.append(element);
       continue;
     }
     line.push_back(L'\'');
-    for (const wchar_t unit : list[k]) {
-      if (unit == L'\'')
+    for (std::size_t i = 0, quote; i < element.size(); i = quote + 1) {
+      quote = std::min(element.find(L'\'', i), element.size());
+      line.append(element.substr(i, quote - i));
+      if (quote < element.size())
         line.append(L"'\\''");
-      else
-        line.push_back(unit);
     }
     line.push_back(L'\'');
   }
@@ -221,8 +267,12 @@ QuotedLine RefusalFor(const std::vector<std::wstring> &list, QuoteForm form) {
         if (IsSurrogate(CodePointAt(element, i, &length)))
           return {{}, Refusal::kUnencodable, k, 0};
     }
-    if (form == QuoteForm::kSh && !EncodeUnits(element))
-      return {{}, Refusal::kUnencodable, k, 0};
+    if (form == QuoteForm::kSh)
+      for (std::size_t i = 0, length = 0; i < element.size(); i += length) {
+        const std::uint32_t point = CodePointAt(element, i, &length);
+        if (IsSurrogate(point) && !IsEscapedByte(point))
+          return {{}, Refusal::kUnencodable, k, 0};
+      }
   }
   return {};
 }
@@ -231,6 +281,7 @@ QuotedLine RefusalFor(const std::vector<std::wstring> &list, QuoteForm form) {
 // something on the line would act.
 std::optional<std::wstring> CmdReading(std::wstring_view line) {
   std::wstring expanded;
+  expanded.reserve(line.size());
   for (std::size_t i = 0; i < line.size(); ++i) {
     if (line[i] == L'%') {
       if (i + 1 == line.size() || line[i + 1] != L'%')
@@ -240,6 +291,7 @@ std::optional<std::wstring> CmdReading(std::wstring_view line) {
     expanded.push_back(line[i]);
   }
   std::wstring passed;
+  passed.reserve(expanded.size());
   bool quoted = false;
   for (std::size_t i = 0; i < expanded.size(); ++i) {
     const wchar_t unit = expanded[i];
@@ -263,6 +315,7 @@ std::optional<std::wstring> CmdReading(std::wstring_view line) {
 // backslash escapes, separated by blanks.
 std::optional<std::vector<std::wstring>> ShReading(std::wstring_view line) {
   std::vector<std::wstring> words;
+  words.reserve(line.size() / 2 + 1);
   std::size_t i = 0;
   for (;;) {
     while (i < line.size() && IsBlank(line[i]))
@@ -286,7 +339,10 @@ std::optional<std::vector<std::wstring>> ShReading(std::wstring_view line) {
         i += 2;
         bareOnly = false;
       } else if (BareForSh(line[i])) {
-        word.push_back(line[i++]);
+        const std::size_t start = i;
+        while (i < line.size() && BareForSh(line[i]))
+          ++i;
+        word.append(line.substr(start, i - start));
       } else {
         return std::nullopt;
       }
@@ -397,11 +453,22 @@ std::optional<std::vector<std::wstring>> ReadQuotedLine(std::wstring_view line, 
 bool LineDelivers(std::wstring_view line, const std::vector<std::wstring> &list, QuoteForm form) {
   if (list.empty())
     return false;
-  const std::vector<std::wstring> expected(
-      form == QuoteForm::kArguments ? list.begin() + 1 : list.begin(), list.end());
-  for (const SplitRules rules : {SplitRules::kRecorder, SplitRules::kRuntime})
-    if (ReadQuotedLine(line, form, rules) != expected)
+  if (form == QuoteForm::kSh)
+    return ShReading(line) == list;
+  std::optional<std::wstring> passed;
+  if (form == QuoteForm::kCmd && !(passed = CmdReading(line)))
+    return false;
+  const std::wstring_view windowsLine = passed ? std::wstring_view(*passed) : line;
+  for (const SplitRules rules : {SplitRules::kRecorder, SplitRules::kRuntime}) {
+    if (form != QuoteForm::kArguments) {
+      if (SplitCommandLine(windowsLine, rules) != list)
+        return false;
+      continue;
+    }
+    const std::vector<std::wstring> arguments = SplitArguments(windowsLine, rules);
+    if (!std::equal(list.begin() + 1, list.end(), arguments.begin(), arguments.end()))
       return false;
+  }
   return true;
 }
 
