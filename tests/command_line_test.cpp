@@ -144,7 +144,7 @@ TEST(CommandLine, QuotesOnlyWhatNeedsIt) {
       {cmdOperators, QuoteForm::kCmd, LR"("p" a^&b \"&calc 100%% ^ (x) "a b^&c" <%%1>)"},
       {{L"p", L"^\"^", L"(|)"}, QuoteForm::kCmd, LR"("p" ^^\"^ (|))"},
       {{L"p", L"^\"^", L"\"", L"(|)"}, QuoteForm::kCmd, LR"("p" ^^\"^ \" ^(^|^))"},
-      {{L"p", L"\u00E9\U0001F600"}, QuoteForm::kCmd, L"\"p\" \u00E9\U0001F600"},
+      {{L"p", L"\u00E9\xD83D\xDE00"}, QuoteForm::kCmd, L"\"p\" \u00E9\xD83D\xDE00"},
       {shell, QuoteForm::kSh, L"/bin/echo 'it'\\''s' '$HOME' 'a\nb' --opt=1,2:3@x+y% '~' '*'"},
       {{L"ls", L"x"}, QuoteForm::kSh, L"'ls' x"},
       {{L"FOO=a/b", L"x=y"}, QuoteForm::kSh, L"'FOO=a/b' x=y"},

@@ -70,7 +70,8 @@ void ReadArguments(std::wstring_view line, std::size_t i, SplitRules rules,
   // At most one argument starts after each blank: room for them all saves moving them.
   std::size_t most = list.size() + 1;
   for (std::size_t k = i; k + 1 < line.size(); ++k)
-    most += IsBlank(line[k]) && !IsBlank(line[k + 1]);
+    if (IsBlank(line[k]) && !IsBlank(line[k + 1]))
+      ++most;
   list.reserve(most);
   for (;;) {
     while (i < line.size() && IsBlank(line[i]))
