@@ -37,7 +37,8 @@ std::vector<std::wstring> SplitArguments(std::wstring_view line, SplitRules rule
 enum class QuoteForm {
   kCreateProcess, // CreateProcess, a shortcut's target, a service's image path or a task
   kArguments,     // the createprocess line without element 0 and the blank after it
-  kCmd,           // a line of a .cmd or .bat file, delayed expansion off, saved as UTF-8
+  kCmd,           // a .cmd or .bat line, delayed expansion off: save the file as UTF-8 without a
+                  // byte-order mark and run chcp 65001 before it when it holds more than ASCII
   kSh,            // a POSIX shell command line
 };
 
