@@ -1,0 +1,251 @@
+#include "text/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using text::QuoteForm;
+using text::Refusal;
+using text::SplitRules;
+using List = std::vector<std::wstring>;
+
+std::string Shown(std::wstring_view units) {
+  std::string shown;
+  for (const wchar_t unit : units) {
+    if (unit >= 0x20 && unit < 0x7F) {
+      shown.push_back(static_cast<char>(unit));
+    } else {
+      shown.push_back('<');
+      shown += std::to_string(unit);
+      shown.push_back('>');
+    }
+  }
+  return shown;
+}
+
+struct SplitCase {
+  std::wstring line;
+  List list;
+};
+
+} // namespace
+
+// The argument rows are Microsoft's published examples for the C runtime's parsing with a program
+// before them, where the recorder's splitter agrees; the rest are the function's documented
+// remarks (leading blanks, trailing blanks, backslashes) and what it was seen to do under Wine.
+TEST(CommandLine, SplitsByTheRecordersRules) {
+  const SplitCase cases[] = {
+      {LR"(p "a b c" d e)", {L"p", L"a b c", L"d", L"e"}},
+      {LR"(p "ab\"c" "\\" d)", {L"p", LR"(ab"c)", LR"(\)", L"d"}},
+      {LR"(p a\\\b d"e f"g h)", {L"p", LR"(a\\\b)", L"de fg", L"h"}},
+      {LR"(p a\\\"b c d)", {L"p", LR"(a\"b)", L"c", L"d"}},
+      {LR"(p a\\\\"b c" d e)", {L"p", LR"(a\\b c)", L"d", L"e"}},
+      {LR"(p "abc" d e)", {L"p", L"abc", L"d", L"e"}},
+      {LR"(p a\\b d"e f"g h)", {L"p", LR"(a\\b)", L"de fg", L"h"}},
+      // Where the runtime differs: a doubled quote inside a quoted part ends it.
+      {LR"(p a"b"" c d)", {L"p", LR"(ab")", L"c", L"d"}},
+      {LR"(p "a""b" c)", {L"p", LR"(a"b c)"}},
+      {LR"(p """ a")", {L"p", LR"(")", L"a"}},
+      {LR"(p """")", {L"p", LR"(")"}},
+      {LR"(p a""b "" "")", {L"p", L"ab", L"", L""}},
+      {LR"(p "open to the end)", {L"p", L"open to the end"}},
+      {LR"(p \\server\share\ "C:\dir\\" "C:\dir\" x)",
+       {L"p", LR"(\\server\share\)", LR"(C:\dir\)", LR"(C:\dir" x)"}},
+      {L"p a\tb\t\"c\td\" e\r\nf \x000B", {L"p", L"a", L"b", L"c\td", L"e\r\nf", L"\x000B"}},
+      {L"  p a \t ", {L"", L"p", L"a"}},
+      {L" ", {L""}},
+      {L"", {}},
+      // Element 0: to the next quote when it starts with one, else to the next blank.
+      {LR"("C:\Program Files\p.exe" x)", {LR"(C:\Program Files\p.exe)", L"x"}},
+      {LR"("a b"c d)", {L"a b", L"c", L"d"}},
+      {LR"(a"b c"d e)", {LR"(a"b)", L"cd e"}},
+      {LR"(C:\dir\\"x)", {LR"(C:\dir\\"x)"}},
+      {LR"("C:\dir\\" x)", {LR"(C:\dir\\)", L"x"}},
+      {LR"("" x)", {L"", L"x"}},
+      {LR"("open program)", {L"open program"}},
+  };
+  for (const SplitCase &c : cases)
+    EXPECT_EQ(text::SplitCommandLine(c.line, SplitRules::kRecorder), c.list) << Shown(c.line);
+}
+
+// Microsoft's published examples for the C runtime (its C and C++ pages), and element 0 by the
+// runtime's rule: quotes toggle and are dropped, backslashes are plain.
+TEST(CommandLine, SplitsByTheRuntimesRules) {
+  const SplitCase cases[] = {
+      {LR"(p "a b c" d e)", {L"p", L"a b c", L"d", L"e"}},
+      {LR"(p "ab\"c" "\\" d)", {L"p", LR"(ab"c)", LR"(\)", L"d"}},
+      {LR"(p a\\\b d"e f"g h)", {L"p", LR"(a\\\b)", L"de fg", L"h"}},
+      {LR"(p a\\\"b c d)", {L"p", LR"(a\"b)", L"c", L"d"}},
+      {LR"(p a\\\\"b c" d e)", {L"p", LR"(a\\b c)", L"d", L"e"}},
+      {LR"(p "abc" d e)", {L"p", L"abc", L"d", L"e"}},
+      {LR"(p a\\b d"e f"g h)", {L"p", LR"(a\\b)", L"de fg", L"h"}},
+      {LR"(p a"b"" c d)", {L"p", LR"(ab" c d)"}},
+      {LR"(p "a""b" c)", {L"p", LR"(a"b)", L"c"}},
+      {LR"(p """ a")", {L"p", LR"(" a)"}},
+      {LR"(p """")", {L"p", LR"(")"}},
+      {LR"(p a""b "" "")", {L"p", L"ab", L"", L""}},
+      {LR"(p "open to the end)", {L"p", L"open to the end"}},
+      {L"p a\tb\t\"c\td\" e\r\nf", {L"p", L"a", L"b", L"c\td", L"e\r\nf"}},
+      {L"  p a \t ", {L"", L"p", L"a"}},
+      {L"", {L""}},
+      {LR"("C:\Program Files\p.exe" x)", {LR"(C:\Program Files\p.exe)", L"x"}},
+      {LR"("a b"c d)", {L"a bc", L"d"}},
+      {LR"(a"b c"d e)", {L"ab cd", L"e"}},
+      {LR"(C:\dir\\"x y)", {LR"(C:\dir\\x y)"}},
+      {LR"("C:\dir\\" x)", {LR"(C:\dir\\)", L"x"}},
+      {LR"("" x)", {L"", L"x"}},
+  };
+  for (const SplitCase &c : cases)
+    EXPECT_EQ(text::SplitCommandLine(c.line, SplitRules::kRuntime), c.list) << Shown(c.line);
+}
+
+TEST(CommandLine, SplitsArgumentsWithoutAProgram) {
+  EXPECT_EQ(text::SplitArguments(LR"(  "a b" c\" "" )", SplitRules::kRecorder),
+            (List{L"a b", LR"(c")", L""}));
+  EXPECT_EQ(text::SplitArguments(LR"("a""b" c)", SplitRules::kRuntime), (List{LR"(a"b)", L"c"}));
+  EXPECT_EQ(text::SplitArguments(L" \t", SplitRules::kRecorder), List{});
+}
+
+namespace {
+
+struct QuoteCase {
+  List list;
+  QuoteForm form;
+  std::wstring line;
+  Refusal refusal = Refusal::kNone;
+  std::size_t element = 0;
+};
+
+} // namespace
+
+TEST(CommandLine, QuotesOnlyWhatNeedsIt) {
+  const List spaced = {LR"(C:\Tools\rec.exe)", L"alpha", L"two words", L""};
+  const List installer = {L"setup.exe", L"/dir", LR"(C:\Program Files\App\)", L"/quiet"};
+  const List quotes = {L"p", LR"(a"b)", LR"(\")", LR"(a\\b)", LR"(x\)", L"say \"hi\"\\"};
+  const List program = {LR"(C:\Program Files\p\)", L"x"};
+  // After \" cmd takes what follows to be quoted until the next quote, which opens "a b&c" for
+  // the program but closes cmd's quoting.
+  const List cmdOperators = {L"p", L"a&b", L"\"&calc", L"100%", L"^", L"(x)", L"a b&c", L"<%1>"};
+  const List shell = {L"/bin/echo", L"it's", L"$HOME", L"a\nb", L"--opt=1,2:3@x+y%", L"~", L"*"};
+  const std::wstring longArgument(32'764, L'a');
+  const QuoteCase cases[] = {
+      {spaced, QuoteForm::kCreateProcess, LR"(C:\Tools\rec.exe alpha "two words" "")"},
+      {spaced, QuoteForm::kArguments, LR"(alpha "two words" "")"},
+      {spaced, QuoteForm::kCmd, LR"("C:\Tools\rec.exe" alpha "two words" "")"},
+      {spaced, QuoteForm::kSh, LR"('C:\Tools\rec.exe' alpha 'two words' '')"},
+      {installer, QuoteForm::kCreateProcess, LR"(setup.exe /dir "C:\Program Files\App\\" /quiet)"},
+      {installer, QuoteForm::kSh, LR"('setup.exe' /dir 'C:\Program Files\App\' /quiet)"},
+      {quotes, QuoteForm::kCreateProcess, LR"(p a\"b \\\" a\\b x\ "say \"hi\"\\")"},
+      {quotes, QuoteForm::kArguments, LR"(a\"b \\\" a\\b x\ "say \"hi\"\\")"},
+      {program, QuoteForm::kCreateProcess, LR"("C:\Program Files\p\" x)"},
+      {{L"p", L"a\tb", L"c\rd", L"\x0001"},
+       QuoteForm::kCreateProcess,
+       L"p \"a\tb\" \"c\rd\" \"\x0001\""},
+      {{L"p"}, QuoteForm::kArguments, L""},
+      {cmdOperators, QuoteForm::kCreateProcess, LR"(p a&b \"&calc 100% ^ (x) "a b&c" <%1>)"},
+      {cmdOperators, QuoteForm::kCmd, LR"("p" a^&b \"&calc 100%% ^ (x) "a b^&c" <%%1>)"},
+      {{L"p", L"^\"^", L"(|)"}, QuoteForm::kCmd, LR"("p" ^^\"^ (|))"},
+      {{L"p", L"^\"^", L"\"", L"(|)"}, QuoteForm::kCmd, LR"("p" ^^\"^ \" ^(^|^))"},
+      {{L"p", L"\u00E9\xD83D\xDE00"}, QuoteForm::kCmd, L"\"p\" \u00E9\xD83D\xDE00"},
+      {shell, QuoteForm::kSh, L"/bin/echo 'it'\\''s' '$HOME' 'a\nb' --opt=1,2:3@x+y% '~' '*'"},
+      {{L"ls", L"x"}, QuoteForm::kSh, L"'ls' x"},
+      {{L"FOO=a/b", L"x=y"}, QuoteForm::kSh, L"'FOO=a/b' x=y"},
+      {{L"./a", L"\xDCFF\xDC80", L"\u00E9"}, QuoteForm::kSh, L"./a '\xDCFF\xDC80' '\u00E9'"},
+      // Refusals.
+      {{LR"(C:\a"b.exe)", L"x"}, QuoteForm::kCreateProcess, L"", Refusal::kQuoteInProgram, 0},
+      {{LR"(C:\a"b.exe)", L"x"}, QuoteForm::kArguments, L"", Refusal::kQuoteInProgram, 0},
+      {{LR"(C:\a"b.exe)", L"x"}, QuoteForm::kCmd, L"", Refusal::kQuoteInProgram, 0},
+      {{L"p", std::wstring(L"a\0b", 3)}, QuoteForm::kCreateProcess, L"", Refusal::kNul, 1},
+      {{L"p", L"x", std::wstring(1, L'\0')}, QuoteForm::kSh, L"", Refusal::kNul, 2},
+      {{L"p", L"a", L"b\nc"}, QuoteForm::kCmd, L"", Refusal::kLineBreak, 2},
+      {{L"p", L"a\rb"}, QuoteForm::kCmd, L"", Refusal::kLineBreak, 1},
+      {{L"p", L"a\x001A"}, QuoteForm::kCmd, L"", Refusal::kLineBreak, 1},
+      {{L"p", L"a\xD800"}, QuoteForm::kCmd, L"", Refusal::kUnencodable, 1},
+      {{L"p", L"\xDC80"}, QuoteForm::kCmd, L"", Refusal::kUnencodable, 1},
+      {{L"p", L"\xDE00\xD83D"}, QuoteForm::kSh, L"", Refusal::kUnencodable, 1},
+      {{L"", L"a"}, QuoteForm::kSh, L"", Refusal::kEmptyProgram, 0},
+      {{}, QuoteForm::kCreateProcess, L"", Refusal::kEmptyProgram, 0},
+      {{L"p", longArgument}, QuoteForm::kCreateProcess, L"p " + longArgument},
+      {{L"p", longArgument + L"a"}, QuoteForm::kCreateProcess, L"", Refusal::kTooLong},
+      {{L"p", longArgument}, QuoteForm::kArguments, longArgument},
+      {{L"p ", longArgument}, QuoteForm::kArguments, L"", Refusal::kTooLong},
+      {{L"p", std::wstring(8'187, L'a')}, QuoteForm::kCmd, L"\"p\" " + std::wstring(8'187, L'a')},
+      {{L"p", std::wstring(8'188, L'a')}, QuoteForm::kCmd, L"", Refusal::kTooLong},
+      {{L"p", std::wstring(4'094, L'%')}, QuoteForm::kCmd, L"", Refusal::kTooLong},
+  };
+  for (const QuoteCase &c : cases) {
+    const text::QuotedLine quoted = text::QuoteCommandLine(c.list, c.form);
+    SCOPED_TRACE(Shown(c.line) + " form " + std::to_string(static_cast<int>(c.form)));
+    EXPECT_EQ(quoted.refusal, c.refusal) << text::RefusalReason(quoted, c.form);
+    EXPECT_EQ(Shown(quoted.line), Shown(c.line));
+    if (c.refusal == Refusal::kNone) {
+      EXPECT_TRUE(text::LineDelivers(quoted.line, c.list, c.form));
+      EXPECT_EQ(text::RefusalReason(quoted, c.form), "");
+    } else {
+      EXPECT_EQ(quoted.element, c.element);
+      EXPECT_NE(text::RefusalReason(quoted, c.form), "");
+    }
+  }
+}
+
+TEST(CommandLine, RefusalsSayWhy) {
+  const text::QuotedLine tooLong =
+      text::QuoteCommandLine({L"p", std::wstring(8'188, L'a')}, QuoteForm::kCmd);
+  EXPECT_EQ(text::RefusalReason(tooLong, QuoteForm::kCmd),
+            "the line would be 8192 units long, past the 8,191 cmd reads in a line");
+  const text::QuotedLine lineBreak = text::QuoteCommandLine({L"p", L"a", L"\n"}, QuoteForm::kCmd);
+  EXPECT_EQ(text::RefusalReason(lineBreak, QuoteForm::kCmd),
+            "ARG[2] holds a CR, LF or Ctrl-Z, which cannot pass through a batch file line");
+}
+
+// The models of cmd and of the shell read back only what holds nothing live for them.
+TEST(CommandLine, ReadsQuotedLinesAsTheirReadersDo) {
+  const struct {
+    std::wstring line;
+    QuoteForm form;
+    std::optional<List> list;
+  } cases[] = {
+      {LR"("p" ^&^|^<^>^(^)^^ "&|<>()^" 50%%)", QuoteForm::kCmd,
+       List{L"p", L"&|<>()^", L"&|<>()^", L"50%"}},
+      {LR"(p \"&calc)", QuoteForm::kCmd, List{L"p", L"\"&calc"}},
+      {LR"(p a&calc)", QuoteForm::kCmd, std::nullopt},
+      {LR"(p "a"&calc)", QuoteForm::kCmd, std::nullopt},
+      {LR"(p \"a\"&calc)", QuoteForm::kCmd, std::nullopt},
+      {LR"(p (x))", QuoteForm::kCmd, std::nullopt},
+      {LR"(p %PATH%)", QuoteForm::kCmd, std::nullopt},
+      {LR"(p "%1")", QuoteForm::kCmd, std::nullopt},
+      {LR"(p a^)", QuoteForm::kCmd, std::nullopt},
+      {L"p \"a\nb\"", QuoteForm::kCmd, std::nullopt},
+      {LR"(/bin/x 'a b'\''c' d\ e '')", QuoteForm::kSh, List{L"/bin/x", L"a b'c", L"d e", L""}},
+      {LR"(x a)", QuoteForm::kSh, std::nullopt},
+      {LR"(A=b/c a)", QuoteForm::kSh, std::nullopt},
+      {LR"('x' $HOME)", QuoteForm::kSh, std::nullopt},
+      {LR"('x' 'open)", QuoteForm::kSh, std::nullopt},
+      {L"'x' a\nb", QuoteForm::kSh, std::nullopt},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(text::ReadQuotedLine(c.line, c.form, SplitRules::kRecorder), c.list) << Shown(c.line);
+}
+
+// Random lists weighted to what the rules act on: every line made must deliver its list.
+TEST(CommandLine, EveryLineMadeDeliversItsList) {
+  const std::wstring alphabet = L"\"\\ \t\"\\a&|<>^()%'\r\n=/\xD800\xDC80";
+  std::mt19937 random(20261208);
+  for (int round = 0; round < 20'000; ++round) {
+    List list(1 + random() % 4);
+    for (std::wstring &element : list)
+      for (std::size_t n = random() % 7; n > 0; --n)
+        element.push_back(alphabet[random() % alphabet.size()]);
+    for (const QuoteForm form :
+         {QuoteForm::kCreateProcess, QuoteForm::kArguments, QuoteForm::kCmd, QuoteForm::kSh}) {
+      const text::QuotedLine quoted = text::QuoteCommandLine(list, form);
+      if (quoted.refusal == Refusal::kNone) {
+        ASSERT_TRUE(text::LineDelivers(quoted.line, list, form)) << Shown(quoted.line);
+      }
+    }
+  }
+}
