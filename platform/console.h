@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 
 namespace platform {
@@ -28,8 +29,27 @@ WideString UnitsOf(const std::filesystem::path &path);
 // Whether arguments carry bytes that are not UTF-8 as the code units U+DC80 to U+DCFF.
 bool ArgumentsEscapeBytes();
 
-// Whether the file itself (not what a link at the path points to) belongs to this process's user.
-bool IsOwnFile(const std::filesystem::path &path);
+// Who owns a file: the owner's id as text (a uid in decimal, a SID as S-1-...), and whether it is
+// this process's user (on Windows also the owner its token gives new files) or one of the system's
+// own accounts (root and the accounts below the first ordinary uid; LocalSystem, LocalService,
+// NetworkService, Administrators and the NT SERVICE accounts).
+struct Owner {
+  WideString id;
+  bool own = false;
+  bool system = false;
+};
+
+// The owner of the file itself, not of what a link at the path points to; nothing when the system
+// cannot tell.
+std::optional<Owner> OwnerOf(const std::filesystem::path &path);
+
+// The name of the account with this id ("alice", "NT AUTHORITY\SYSTEM"); nothing when none has
+// a name.
+std::optional<WideString> AccountName(const WideString &id);
+
+// The id of the account given by its name or by its id; nothing when there is no such account. An
+// id that no account is named for is still an id, since files can belong to it.
+std::optional<WideString> AccountId(const WideString &account);
 
 // When the file was last written, and when this process started, on one clock and as finely as
 // the system stamps files (100 ns on Windows, 1 ns on Linux); 0 when unknown. On POSIX systems

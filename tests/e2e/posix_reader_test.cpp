@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <pwd.h>
 
 #include <string>
 #include <vector>
@@ -39,6 +40,21 @@ std::vector<std::string> Expecting(const std::vector<std::string> &arguments) {
   std::vector<std::string> command = {"--expect", "--"};
   command.insert(command.end(), arguments.begin(), arguments.end());
   return command;
+}
+
+// The account's name as the system's own lookup gives it, or its uid when it has none.
+std::string NameOf(uid_t uid) {
+  const passwd *entry = getpwuid(uid);
+  return entry != nullptr ? entry->pw_name : std::to_string(uid);
+}
+
+// Copies a log to a path, gives it to an account, and dates it some seconds from now (so that the
+// logs' order is known).
+void Plant(const std::string &bytes, const std::string &path, uid_t owner, int seconds) {
+  launch::WriteFileBytes(path, bytes);
+  ASSERT_EQ(chown(path.c_str(), owner, owner), 0) << path;
+  const timespec times[2] = {{time(nullptr) + seconds, 0}, {time(nullptr) + seconds, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
 } // namespace
@@ -111,4 +127,96 @@ TEST_F(PosixReader, RefusesWhatIsNotARecordInOneLine) {
     EXPECT_EQ(read.output, "") << path;
     EXPECT_EQ(read.error, "tarnwhistle-read: " + path + ": " + c.error + "\n");
   }
+}
+
+TEST_F(PosixReader, SearchTakesOnlyTrustedOwnersLogsAndEveryViewShowsTheOwner) {
+  const std::string folder = NewFolder(), foreignOnly = NewFolder();
+  RunIn(folder, {"rec", "mine"});
+  const std::string own = launch::FilesIn(folder).at(0);
+  const std::string bytes = launch::ReadFileBytes(folder + "/" + own);
+  const std::string self = NameOf(geteuid());
+  const bool root = geteuid() == 0;
+  const std::string ownTime = own.substr(12, 10) + " " + own.substr(23, 2) + ":" +
+                              own.substr(26, 2) + ":" + own.substr(29, 2);
+  // Newest last: a system account's log (uid 1), then another user's (nobody) and one of a uid
+  // no account is named for, each newer than the one before.
+  const std::string system = "Tarnwhistle_2001-01-01_00-00-01.log",
+                    nobody = "Tarnwhistle_2001-01-01_00-00-02.log",
+                    nameless = "Tarnwhistle_2001-01-01_00-00-03.log";
+  uid_t unnamed = 4242;
+  while (getpwuid(unnamed) != nullptr)
+    ++unnamed;
+  if (root) {
+    Plant(bytes, folder + "/" + own, geteuid(), -40);
+    Plant(bytes, folder + "/" + system, 1, -30);
+    Plant(bytes, folder + "/" + nobody, 65534, -20);
+    Plant(bytes, folder + "/" + nameless, unnamed, -10);
+    Plant(bytes, foreignOnly + "/" + nobody, 65534, -20);
+    Plant(bytes, foreignOnly + "/" + nameless, unnamed, -10);
+  }
+  const std::string passedOver = root ? NameOf(unnamed) + ", " + NameOf(65534) : "";
+  const struct {
+    bool rootOnly;
+    std::vector<std::string> arguments;
+    int status;
+    std::string shows; // in the output or the error
+  } cases[] = {
+      // The reader's own user is the only one taken without --dir, whoever else wrote there.
+      {false, {}, 0, "/" + own + "\nTime: " + ownTime + "\nOwner: " + self + "\nProgram: [rec]\n"},
+      {false, {"--json"}, 0, "\"owner\":\"" + self + "\",\"program\":\"rec\""},
+      {false, {"--list", "--dir", folder}, 0, "  1 argument  " + self + "  " + folder + "/" + own},
+      {false,
+       {"--dir", folder, "--owner", "no such account"},
+       2,
+       "--owner no such account: no such account"},
+      {true,
+       {"--dir", folder},
+       0,
+       "/" + system + "\nTime: 2001-01-01 00:00:01\nOwner: " + NameOf(1)},
+      {true, {"--dir", folder, "--owner", "nobody"}, 0, "/" + nobody + "\n"},
+      {true,
+       {"--dir", folder, "--owner=" + std::to_string(unnamed), "--json"},
+       0,
+       "\"owner\":\"" + NameOf(unnamed) + "\""},
+      {true,
+       {"--owner", "65534"},
+       0,
+       "/" + nobody + "\nTime: 2001-01-01 00:00:02\nOwner: " + NameOf(65534)},
+      {true,
+       {"--list", "--dir", folder},
+       0,
+       "2001-01-01 00:00:01  1 argument  " + NameOf(1) + "  " + folder + "/" + system + "\n" +
+           ownTime + "  1 argument  " + self + "  " + folder + "/" + own + "\n"},
+      {true, {folder + "/" + nobody}, 0, "Owner: " + NameOf(65534) + "\n"},
+      {true, {"--json", foreignOnly + "/" + nameless}, 0, "\"owner\":\"" + NameOf(unnamed) + "\""},
+      {true,
+       {"--dir", foreignOnly},
+       2,
+       "tarnwhistle-read: " + foreignOnly +
+           ": no Tarnwhistle_*.log files of yours or of the system's own accounts; passed over "
+           "those of " +
+           passedOver + " (--owner ACCOUNT takes an account's logs)\n"},
+      {true,
+       {"--list", "--dir", foreignOnly, "--owner", "nobody"},
+       0,
+       "2001-01-01 00:00:02  1 argument  " + NameOf(65534) + "  " + foreignOnly + "/" + nobody +
+           "\n"},
+      {true, {"--wait", "0.2"}, 2, "no new log within 0.2 seconds\n"},
+  };
+  int skipped = 0;
+  for (const auto &c : cases) {
+    if (c.rootOnly && !root) {
+      ++skipped;
+      continue;
+    }
+    const launch::Result read = Read(folder, c.arguments);
+    std::string command;
+    for (const std::string &argument : c.arguments)
+      command += " " + argument;
+    EXPECT_EQ(read.status(), c.status) << command << "\n" << read.output << read.error;
+    EXPECT_NE((read.output + read.error).find(c.shows), std::string::npos)
+        << command << "\nexpected: " << c.shows << "\nfound: " << read.output << read.error;
+  }
+  if (skipped > 0)
+    GTEST_SKIP() << skipped << " rows need root, to give files to other accounts";
 }
