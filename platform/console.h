@@ -1,5 +1,6 @@
 // What the companion reader, a console program, needs of the system beyond the recorder's
-// operations: its standard streams, paths as the recorder's code units, and who owns a file.
+// operations: its standard streams, paths as the recorder's code units, who owns a file, and the
+// clock files are stamped with.
 #ifndef TARNWHISTLE_PLATFORM_CONSOLE_H
 #define TARNWHISTLE_PLATFORM_CONSOLE_H
 
@@ -51,11 +52,17 @@ std::optional<WideString> AccountName(const WideString &id);
 // id that no account is named for is still an id, since files can belong to it.
 std::optional<WideString> AccountId(const WideString &account);
 
-// When the file was last written, and when this process started, on one clock and as finely as
-// the system stamps files (100 ns on Windows, 1 ns on Linux); 0 when unknown. On POSIX systems
-// the start is the time of the call: make it as the program starts.
+// Times on the clock files are stamped with, in its units (100 ns on Windows, 1 ns on Linux); 0
+// when unknown.
 std::int64_t ModifiedTime(const std::filesystem::path &path);
+std::int64_t Now();
+
+// The earliest write time a file written after this process was created can have: the creation
+// as the system keeps it, lowered by the rounding of that record and by how far the clock that
+// stamps files lags behind (on Linux without /proc, the time of the call instead). A file written
+// up to StartWindow() before the creation may also be at or after it.
 std::int64_t StartTime();
+std::int64_t StartWindow();
 
 } // namespace platform
 

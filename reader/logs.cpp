@@ -22,6 +22,8 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 // A writer that has not added to the file for this long has stopped.
 constexpr auto kSettled = std::chrono::milliseconds(1000);
+// More than any platform's start window.
+constexpr auto kLongestWindow = std::chrono::milliseconds(100);
 
 // Named as the recorder names its logs, whatever the time in the name.
 bool IsLogName(const platform::WideString &name) {
@@ -157,9 +159,7 @@ std::optional<fs::path> WaitForNewLog(const fs::path &folder, const Trust &trust
   using Stamp = std::pair<std::int64_t, std::uintmax_t>;
   std::map<fs::path, Stamp> judged;
   for (const FoundLog &log : LogsIn(folder, error))
-    // Strictly after the start: the earlier run of a script's loop may have written in the same
-    // tick of the clock.
-    if (log.modified <= started)
+    if (log.modified < started)
       judged[log.path] = {log.modified, log.size};
   if (error)
     return std::nullopt;
@@ -199,4 +199,11 @@ std::optional<fs::path> WaitForNewLog(const fs::path &folder, const Trust &trust
     }
   }
   return found;
+}
+
+void OutwaitStartWindow(std::int64_t modified) {
+  // A write time in the future (a clock set back, a file stamped by hand) cannot be outwaited.
+  const auto giveUp = Clock::now() + kLongestWindow;
+  while (platform::Now() - modified <= platform::StartWindow() && Clock::now() < giveUp)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

@@ -46,14 +46,18 @@ std::optional<std::string> TimeOfName(const platform::WideString &name);
 // larger than any record.
 std::optional<std::string> ReadLogBytes(const std::filesystem::path &path, std::string &problem);
 
-// Waits up to the given time for a log the trust takes that was written since the program
-// started: one written after platform::StartTime(), or that was not in the folder when the wait
-// began or has changed since. Then waits until the record is complete or the file stops
+// Waits up to the given time for a log the trust takes that was written since the program was
+// created: one written at or after platform::StartTime(), or that was not in the folder when the
+// wait began or has changed since. Then waits until the record is complete or the file stops
 // growing. New logs of other owners are passed over, their owners added to passedOver. Sets the
 // error, at once, when the folder cannot be listed.
 std::optional<std::filesystem::path> WaitForNewLog(const std::filesystem::path &folder,
                                                    const Trust &trust, double seconds,
                                                    std::int64_t started, std::error_code &error,
                                                    std::vector<WideString> &passedOver);
+
+// Returns once the write time is more than platform::StartWindow() in the past, so that a reader
+// started after this one ends cannot take the log it read for one written since its own start.
+void OutwaitStartWindow(std::int64_t modified);
 
 #endif

@@ -15,13 +15,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What one run of the reader was asked, whose logs a search takes, and whether everything it
-// said reached its streams.
+// What one run of the reader was asked, whose logs a search takes, whether everything it said
+// reached its streams, and the newest write time of the logs it read.
 struct Session {
   const ReaderOptions &options;
   bool byteEscapes;
   Trust trust = {};
   bool outputFailed = false;
+  std::int64_t newestRead = 0;
 };
 
 void Say(Session &session, const std::string &text) {
@@ -137,6 +138,7 @@ int ListLogs(Session &session, const fs::path &folder) {
                      "  " + (owner ? Visible(*owner, session.byteEscapes) : "-") + "  " +
                      Shown(session, log.path) + "\n");
     status = std::max(status, StatusOf(read));
+    session.newestRead = std::max(session.newestRead, log.modified);
   }
   return status;
 }
@@ -185,6 +187,7 @@ int ShowLog(Session &session, const fs::path &path) {
   const Read read = ReadLog(path);
   if (!read.outcome.problem.empty())
     return Complain(session, Visible(file, byteEscapes) + ": " + read.outcome.problem);
+  session.newestRead = std::max(session.newestRead, platform::ModifiedTime(path));
   const ShownLog log{file, TimeOfName(platform::UnitsOf(path.filename())), read.outcome.reading,
                      OwnerName(path)};
   const int status = StatusOf(read);
@@ -265,5 +268,7 @@ int RunReader() {
   const ReaderOptions options = ParseOptions(OwnArguments(), byteEscapes);
   Session session{options, byteEscapes};
   const int status = Run(session, started);
+  // The next pass of a script's loop may start a reader the moment this one ends.
+  OutwaitStartWindow(session.newestRead);
   return session.outputFailed ? kReaderFailed : status;
 }

@@ -6,6 +6,7 @@
 #include <pwd.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <optional>
@@ -51,4 +52,33 @@ TEST(PosixConsole, OwnersAndAccountsAgreeWithTheSystemsOwnLookup) {
         << std::string(c.account.begin(), c.account.end());
   EXPECT_EQ(platform::AccountName(Wide(std::to_string(self->pw_uid))), Wide(self->pw_name));
   EXPECT_EQ(platform::AccountName(L"0"), L"root");
+}
+
+TEST(PosixConsole, AFileWrittenAsAProcessStartsIsNeverBeforeItsStartTime) {
+  // Each child writes a file the moment it exists, then compares; the kernel's ticks and the
+  // coarse clock meet differently each time, so try many.
+  char folder[] = "/tmp/tarnwhistle-console-test-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string file = std::string(folder) + "/written";
+  for (int round = 0; round < 200; ++round) {
+    const pid_t child = fork();
+    if (child == 0) {
+      close(open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600));
+      const std::int64_t modified = platform::ModifiedTime(file), started = platform::StartTime();
+      // The start comes before the write, and not long before: a wrong unit or clock would be far
+      // off. (How long the child waits to run first is up to the scheduler.)
+      const std::int64_t seconds = 1'000'000'000;
+      _exit(modified < started ? 1 : modified - started > 5 * seconds ? 2 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0)
+        << "round " << round
+        << (WEXITSTATUS(status) == 1 ? ": written before the start" : ": start time far too early")
+        << " (kept " << file << ")";
+  }
+  unlink(file.c_str());
+  rmdir(folder);
+  EXPECT_LT(platform::StartWindow(), 100'000'000) << "a window of 100 ms or more";
 }

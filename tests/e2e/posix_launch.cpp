@@ -97,7 +97,10 @@ Result Run(const std::vector<std::string> &argv, const Options &options) {
     ADD_FAILURE() << "no pipes: " << std::strerror(errno);
     return {};
   }
-  const pid_t child = Start(argv, options, output, error);
+  return Finish(Start(argv, options, output, error), output, error);
+}
+
+Result Finish(pid_t child, int output[2], int error[2]) {
   close(output[1]);
   close(error[1]);
   Result result;

@@ -57,6 +57,27 @@ void Plant(const std::string &bytes, const std::string &path, uid_t owner, int s
   ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
+// A reader started in the background, and the pipes its output goes to.
+struct Background {
+  pid_t process;
+  int output[2], error[2];
+};
+
+Background StartReader(const std::string &folder, std::vector<std::string> arguments) {
+  Background reader = {-1, {-1, -1}, {-1, -1}};
+  EXPECT_EQ(pipe2(reader.output, O_CLOEXEC), 0);
+  EXPECT_EQ(pipe2(reader.error, O_CLOEXEC), 0);
+  arguments.insert(arguments.begin(), "tarnwhistle-read");
+  reader.process = launch::Start(
+      arguments, {.environment = {"TMPDIR=" + folder}, .program = launch::ReaderPath()},
+      reader.output, reader.error);
+  return reader;
+}
+
+launch::Result Finish(Background &reader) {
+  return launch::Finish(reader.process, reader.output, reader.error);
+}
+
 } // namespace
 
 TEST_F(PosixReader, GivesBackExactlyTheArgumentsTheRecorderReceived) {
@@ -219,4 +240,49 @@ TEST_F(PosixReader, SearchTakesOnlyTrustedOwnersLogsAndEveryViewShowsTheOwner) {
   }
   if (skipped > 0)
     GTEST_SKIP() << skipped << " rows need root, to give files to other accounts";
+
+  // A log another user writes into the shared folder while the reader waits is passed over, and
+  // named.
+  ASSERT_EQ(chmod(foreignOnly.c_str(), 01777), 0);
+  Background reader = StartReader(folder, {"--wait", "1", "--dir", foreignOnly});
+  const pid_t writer = fork();
+  if (writer == 0) {
+    const std::string path = foreignOnly + "/Tarnwhistle_2001-01-01_00-00-04.log";
+    const int file = setgid(65534) == 0 && setuid(65534) == 0
+                         ? open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600)
+                         : -1;
+    _exit(file >= 0 && write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size())
+              ? 0
+              : 1);
+  }
+  int written = 0;
+  ASSERT_EQ(waitpid(writer, &written, 0), writer);
+  ASSERT_TRUE(WIFEXITED(written) && WEXITSTATUS(written) == 0) << "the other user's log";
+  const launch::Result waited = Finish(reader);
+  EXPECT_EQ(waited.status(), 2);
+  EXPECT_EQ(waited.error, "tarnwhistle-read: " + foreignOnly +
+                              ": no new log within 1 second; passed over new logs of " +
+                              NameOf(65534) + " (--owner ACCOUNT takes an account's logs)\n");
+}
+
+TEST_F(PosixReader, WaitTakesTheLogOfALauncherStartedAtOnceAndNeverThePassBefores) {
+  const std::string folder = NewFolder();
+  // A script's loop: the reader in the background, the launcher straight after, no pause. Each
+  // round expects its own arguments, so taking the round before's log fails the check.
+  for (int round = 0; round < 30; ++round) {
+    const std::vector<std::string> arguments = {"round", std::to_string(round)};
+    std::vector<std::string> check = {"--wait", "30"};
+    for (const std::string &argument : Expecting(arguments))
+      check.push_back(argument);
+    Background reader = StartReader(folder, check);
+    std::vector<std::string> argv = {"rec"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    RunIn(folder, argv);
+    const launch::Result read = Finish(reader);
+    EXPECT_EQ(read.status(), 0) << "round " << round << ": " << read.output << read.error;
+  }
+  // A reader started the moment the last one ended sees no new log.
+  const launch::Result read = Read(folder, {"--wait", "0.5", "--json"});
+  EXPECT_EQ(read.status(), 2) << read.output;
+  EXPECT_NE(read.error.find("no new log within 0.5 seconds"), std::string::npos) << read.error;
 }

@@ -173,3 +173,21 @@ TEST_F(WindowsReader, SearchTakesOnlyTrustedOwnersLogsAndEveryViewShowsTheOwner)
     GTEST_SKIP() << skipped << " rows need files of another user (the fixture that plants them "
                  << "needs root)";
 }
+
+TEST_F(WindowsReader, WaitTakesTheLogOfALauncherStartedAtOnceAndNeverThePassBefores) {
+  const std::wstring folder = NewFolder();
+  // A script's loop: the reader in the background, the launcher straight after, no pause. Each
+  // round expects its own arguments, so taking the round before's log fails the check.
+  for (int round = 0; round < 30; ++round) {
+    const std::wstring arguments = L"round " + std::to_wstring(round);
+    const launch::Process reader =
+        launch::Start(L"tarnwhistle-read.exe --wait 60 --expect -- " + arguments,
+                      {{L"TMP", folder}}, false, nullptr, nullptr, ReaderPath());
+    RunIn(folder, L"rec.exe " + arguments);
+    EXPECT_EQ(launch::Finish(reader), 0u) << "round " << round;
+  }
+  // A reader started the moment the last one ended sees no new log.
+  const Read read = ReadIn(folder, L"--wait 1 --json");
+  EXPECT_EQ(read.status, 2u) << read.output;
+  EXPECT_NE(read.output.find("no new log within 1 second"), std::string::npos) << read.output;
+}
