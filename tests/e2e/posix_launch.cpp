@@ -152,7 +152,11 @@ void WriteFileBytes(const std::string &path, const std::string &bytes) {
 }
 
 std::string LocalTimestamp(int shiftSeconds) {
-  const time_t now = time(nullptr) + shiftSeconds;
+  // The wall clock the recorder reads: time() reads the kernel's coarse clock, which can still
+  // show the second before for some milliseconds after it has turned.
+  timespec clock = {};
+  clock_gettime(CLOCK_REALTIME, &clock);
+  const time_t now = clock.tv_sec + shiftSeconds;
   tm local;
   localtime_r(&now, &local);
   char text[32];
