@@ -1,5 +1,6 @@
 // What the companion reader, a console program, needs of the system beyond the recorder's
-// operations: its standard streams, paths as the recorder's code units, and who owns a file.
+// operations: its standard streams, paths as the recorder's code units, who owns a file, and the
+// clock files are stamped with.
 #ifndef TARNWHISTLE_PLATFORM_CONSOLE_H
 #define TARNWHISTLE_PLATFORM_CONSOLE_H
 
@@ -7,6 +8,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 
 namespace platform {
@@ -28,14 +30,39 @@ WideString UnitsOf(const std::filesystem::path &path);
 // Whether arguments carry bytes that are not UTF-8 as the code units U+DC80 to U+DCFF.
 bool ArgumentsEscapeBytes();
 
-// Whether the file itself (not what a link at the path points to) belongs to this process's user.
-bool IsOwnFile(const std::filesystem::path &path);
+// Who owns a file: the owner's id as text (a uid in decimal, a SID as S-1-...), and whether it is
+// this process's user (on Windows also the owner its token gives new files) or one of the system's
+// own accounts (root and the accounts below the first ordinary uid; LocalSystem, LocalService,
+// NetworkService, Administrators and the NT SERVICE accounts).
+struct Owner {
+  WideString id;
+  bool own = false;
+  bool system = false;
+};
 
-// When the file was last written, and when this process started, on one clock and as finely as
-// the system stamps files (100 ns on Windows, 1 ns on Linux); 0 when unknown. On POSIX systems
-// the start is the time of the call: make it as the program starts.
+// The owner of the file itself, not of what a link at the path points to; nothing when the system
+// cannot tell.
+std::optional<Owner> OwnerOf(const std::filesystem::path &path);
+
+// The name of the account with this id ("alice", "NT AUTHORITY\SYSTEM"); nothing when none has
+// a name.
+std::optional<WideString> AccountName(const WideString &id);
+
+// The id of the account given by its name or by its id; nothing when there is no such account. An
+// id that no account is named for is still an id, since files can belong to it.
+std::optional<WideString> AccountId(const WideString &account);
+
+// Times on the clock files are stamped with, in its units (100 ns on Windows, 1 ns on Linux); 0
+// when unknown.
 std::int64_t ModifiedTime(const std::filesystem::path &path);
+std::int64_t Now();
+
+// The earliest write time a file written after this process was created can have: the creation
+// as the system keeps it, lowered by the rounding of that record and by how far the clock that
+// stamps files lags behind (on Linux without /proc, the time of the call instead). A file written
+// up to StartWindow() before the creation may also be at or after it.
 std::int64_t StartTime();
+std::int64_t StartWindow();
 
 } // namespace platform
 

@@ -1,5 +1,6 @@
-// The console program's needs on Windows: the standard streams, as a console or as bytes, and
-// paths as UTF-16. Whose a file is lives with file creation, in windows.cpp.
+// The console program's needs on Windows: the standard streams, as a console or as bytes, paths as
+// UTF-16, and the clock files are stamped with. Whose a file is lives with file creation, in
+// windows.cpp.
 #include "platform/console.h"
 
 #define WIN32_LEAN_AND_MEAN
@@ -55,6 +56,12 @@ bool ArgumentsEscapeBytes() { return false; }
 
 namespace {
 
+// File times and a process's creation time are both kept in 100 ns units, but neither need be
+// finer than the system's timer tick (15.625 ms at its slowest); under Wine files are stamped from
+// Linux's coarse clock, which lags by up to two of its ticks, and processes from its fine one.
+// Allow 20 ms either way.
+constexpr std::int64_t kTickAllowance = 200'000;
+
 std::int64_t Ticks(const FILETIME &time) {
   return static_cast<std::int64_t>(static_cast<std::uint64_t>(time.dwHighDateTime) << 32 |
                                    time.dwLowDateTime);
@@ -69,10 +76,19 @@ std::int64_t ModifiedTime(const std::filesystem::path &path) {
              : 0;
 }
 
+std::int64_t Now() {
+  FILETIME now;
+  GetSystemTimeAsFileTime(&now);
+  return Ticks(now);
+}
+
 std::int64_t StartTime() {
   FILETIME creation, exit, kernel, user;
-  return GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user) ? Ticks(creation)
-                                                                                : 0;
+  return GetProcessTimes(GetCurrentProcess(), &creation, &exit, &kernel, &user)
+             ? Ticks(creation) - kTickAllowance
+             : 0;
 }
+
+std::int64_t StartWindow() { return 2 * kTickAllowance; }
 
 } // namespace platform

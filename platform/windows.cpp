@@ -1,5 +1,7 @@
 // The platform operations on Windows: each one forwards to the Windows API of the same name, and
-// file creation adds the checks that make it safe in a shared directory.
+// file creation adds the checks that make it safe in a shared directory. Who owns a file, which
+// those checks ask, is answered here for the reader too.
+#include "platform/accounts.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 
@@ -19,10 +21,12 @@ constexpr platform::DWORD kMaxPath = platform::MAX_PATH;
 #include <windows.h>
 
 #include <aclapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <memory>
 #include <type_traits>
+#include <vector>
 
 static_assert(sizeof(wchar_t) == sizeof(WCHAR));
 static_assert(kGenericWrite == GENERIC_WRITE && kFileShareRead == FILE_SHARE_READ &&
@@ -47,24 +51,56 @@ LocalMemory TokenInformation(::HANDLE token, TOKEN_INFORMATION_CLASS kind) {
   return memory;
 }
 
-// Whether the file is owned by this process's user, or by the owner its token gives new files
-// (an elevated administrator's files belong to the Administrators group).
-bool OwnedByThisProcess(::HANDLE file) {
-  PSID owner = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                      nullptr, &descriptor) != ERROR_SUCCESS)
-    return false;
-  const LocalMemory ownDescriptor(descriptor, &FreeLocal);
+// Whether the SID is this process's user, or the owner its token gives new files (an elevated
+// administrator's files belong to the Administrators group).
+bool IsThisProcessOwner(PSID owner) {
   ::HANDLE rawToken = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &rawToken))
     return false;
   const Token token(rawToken, &CloseToken);
   const LocalMemory user = TokenInformation(token.get(), TokenUser);
   const LocalMemory defaultOwner = TokenInformation(token.get(), TokenOwner);
-  return owner != nullptr &&
-         ((user && EqualSid(owner, static_cast<TOKEN_USER *>(user.get())->User.Sid)) ||
-          (defaultOwner && EqualSid(owner, static_cast<TOKEN_OWNER *>(defaultOwner.get())->Owner)));
+  return (user && EqualSid(owner, static_cast<TOKEN_USER *>(user.get())->User.Sid)) ||
+         (defaultOwner && EqualSid(owner, static_cast<TOKEN_OWNER *>(defaultOwner.get())->Owner));
+}
+
+// A file's owner, which lives inside the security descriptor held with it.
+struct FileOwner {
+  LocalMemory descriptor{nullptr, &FreeLocal};
+  PSID sid = nullptr;
+};
+
+FileOwner OwnerOfHandle(::HANDLE file) {
+  FileOwner owner;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner.sid, nullptr,
+                      nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+    return {};
+  owner.descriptor.reset(descriptor);
+  return owner;
+}
+
+bool OwnedByThisProcess(::HANDLE file) {
+  const FileOwner owner = OwnerOfHandle(file);
+  return owner.sid != nullptr && IsThisProcessOwner(owner.sid);
+}
+
+// The SID as text, "S-1-5-18".
+std::optional<platform::WideString> SidText(PSID sid) {
+  wchar_t *text = nullptr;
+  if (!ConvertSidToStringSidW(sid, &text))
+    return std::nullopt;
+  const LocalMemory memory(text, &FreeLocal);
+  return platform::WideString(text);
+}
+
+// The SID that text spells, "S-1-5-18" (not the two-letter aliases, which could be names).
+LocalMemory SidOfText(const platform::WideString &text) {
+  PSID sid = nullptr;
+  if (!(text.starts_with(L"S-") || text.starts_with(L"s-")) ||
+      !ConvertStringSidToSidW(text.c_str(), &sid))
+    sid = nullptr;
+  return LocalMemory(sid, &FreeLocal);
 }
 
 // An existing file may become the log only if it is this user's own disk file with no other
@@ -138,16 +174,53 @@ BOOL WriteFile(HANDLE file, const void *buffer, DWORD bytesToWrite, DWORD *bytes
 
 BOOL CloseHandle(HANDLE object) { return ::CloseHandle(object); }
 
-bool IsOwnFile(const std::filesystem::path &path) {
+std::optional<Owner> OwnerOf(const std::filesystem::path &path) {
   const ::HANDLE file =
       ::CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE)
-    return false;
-  const bool own = OwnedByThisProcess(file);
+    return std::nullopt;
+  const FileOwner owner = OwnerOfHandle(file);
   ::CloseHandle(file);
-  return own;
+  const std::optional<WideString> id = owner.sid ? SidText(owner.sid) : std::nullopt;
+  if (!id)
+    return std::nullopt;
+  return Owner{*id, IsThisProcessOwner(owner.sid), accounts::IsSystemSid(*id)};
+}
+
+std::optional<WideString> AccountName(const WideString &id) {
+  const LocalMemory sid = SidOfText(id);
+  ::DWORD nameSize = 0, domainSize = 0;
+  SID_NAME_USE use;
+  if (!sid ||
+      (!LookupAccountSidW(nullptr, sid.get(), nullptr, &nameSize, nullptr, &domainSize, &use) &&
+       GetLastError() != ERROR_INSUFFICIENT_BUFFER))
+    return std::nullopt;
+  std::wstring name(nameSize, L'\0'), domain(domainSize, L'\0');
+  if (!LookupAccountSidW(nullptr, sid.get(), name.data(), &nameSize, domain.data(), &domainSize,
+                         &use))
+    return std::nullopt;
+  name.resize(nameSize);
+  domain.resize(domainSize);
+  return domain.empty() ? name : domain + L"\\" + name;
+}
+
+std::optional<WideString> AccountId(const WideString &account) {
+  if (const LocalMemory sid = SidOfText(account))
+    return SidText(sid.get());
+  ::DWORD sidSize = 0, domainSize = 0;
+  SID_NAME_USE use;
+  if (!LookupAccountNameW(nullptr, account.c_str(), nullptr, &sidSize, nullptr, &domainSize,
+                          &use) &&
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+    return std::nullopt;
+  std::vector<::DWORD> sid(sidSize / sizeof(::DWORD) + 1);
+  std::wstring domain(domainSize, L'\0');
+  if (!LookupAccountNameW(nullptr, account.c_str(), sid.data(), &sidSize, domain.data(),
+                          &domainSize, &use))
+    return std::nullopt;
+  return SidText(sid.data());
 }
 
 } // namespace platform

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <set>
 #include <thread>
 
 namespace {
@@ -21,6 +22,8 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
 // A writer that has not added to the file for this long has stopped.
 constexpr auto kSettled = std::chrono::milliseconds(1000);
+// More than any platform's start window.
+constexpr auto kLongestWindow = std::chrono::milliseconds(100);
 
 // Named as the recorder names its logs, whatever the time in the name.
 bool IsLogName(const platform::WideString &name) {
@@ -35,6 +38,27 @@ bool Finished(const fs::path &path) {
   return !bytes || ReadRecord(*bytes).reading.complete;
 }
 
+// Whether the trust takes the file; when not, its owner's id joins the passed over ("" when its
+// owner cannot be read: a file system that keeps none, or a file this user may not open).
+bool Taken(const fs::path &path, const Trust &trust, std::set<WideString> &passedOver) {
+  const std::optional<platform::Owner> owner = platform::OwnerOf(path);
+  if (owner && Trusts(trust, *owner))
+    return true;
+  passedOver.insert(owner ? owner->id : WideString());
+  return false;
+}
+
+WideString NameOf(const WideString &id) { return platform::AccountName(id).value_or(id); }
+
+// Owners' ids as the names to show, in order.
+std::vector<WideString> Named(const std::set<WideString> &ids) {
+  std::vector<WideString> names;
+  for (const WideString &id : ids)
+    names.push_back(id.empty() ? L"(an owner that cannot be read)" : NameOf(id));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
 } // namespace
 
 std::optional<fs::path> RecorderFolder() {
@@ -44,14 +68,13 @@ std::optional<fs::path> RecorderFolder() {
   return platform::PathOf(*directory);
 }
 
-std::vector<FoundLog> LogsIn(const fs::path &folder, bool ownOnly, std::error_code &error) {
+std::vector<FoundLog> LogsIn(const fs::path &folder, std::error_code &error) {
   std::vector<FoundLog> logs;
   for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
        entry.increment(error)) {
     std::error_code ignored;
     if (!entry->is_regular_file(ignored) || entry->is_symlink(ignored) ||
-        !IsLogName(platform::UnitsOf(entry->path().filename())) ||
-        (ownOnly && !platform::IsOwnFile(entry->path())))
+        !IsLogName(platform::UnitsOf(entry->path().filename())))
       continue;
     logs.push_back(
         {entry->path(), platform::ModifiedTime(entry->path()), entry->file_size(ignored)});
@@ -60,6 +83,25 @@ std::vector<FoundLog> LogsIn(const fs::path &folder, bool ownOnly, std::error_co
     return a.modified != b.modified ? a.modified > b.modified : a.path > b.path;
   });
   return logs;
+}
+
+std::optional<WideString> OwnerName(const fs::path &path) {
+  const std::optional<platform::Owner> owner = platform::OwnerOf(path);
+  return owner ? std::optional(NameOf(owner->id)) : std::nullopt;
+}
+
+TrustedLogs TrustedLogsIn(const fs::path &folder, const Trust &trust, std::error_code &error,
+                          std::size_t most) {
+  TrustedLogs found;
+  std::set<WideString> passedOver;
+  for (const FoundLog &log : LogsIn(folder, error)) {
+    if (found.logs.size() >= most)
+      break;
+    if (Taken(log.path, trust, passedOver))
+      found.logs.push_back(log);
+  }
+  found.passedOver = Named(passedOver);
+  return found;
 }
 
 std::optional<std::string> TimeOfName(const platform::WideString &name) {
@@ -109,35 +151,43 @@ std::optional<std::string> ReadLogBytes(const fs::path &path, std::string &probl
   return bytes;
 }
 
-std::optional<fs::path> WaitForNewLog(const fs::path &folder, bool ownOnly, double seconds,
-                                      std::int64_t started, std::error_code &error) {
-  std::map<fs::path, std::pair<std::int64_t, std::uintmax_t>> before;
-  for (const FoundLog &log : LogsIn(folder, ownOnly, error))
-    before[log.path] = {log.modified, log.size};
+std::optional<fs::path> WaitForNewLog(const fs::path &folder, const Trust &trust, double seconds,
+                                      std::int64_t started, std::error_code &error,
+                                      std::vector<WideString> &passedOver) {
+  // The logs already judged: those in the folder before the start, and new ones passed over, as
+  // they were then. Any other is new.
+  using Stamp = std::pair<std::int64_t, std::uintmax_t>;
+  std::map<fs::path, Stamp> judged;
+  for (const FoundLog &log : LogsIn(folder, error))
+    if (log.modified < started)
+      judged[log.path] = {log.modified, log.size};
   if (error)
     return std::nullopt;
   const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                            std::chrono::duration<double>(seconds));
+  std::set<WideString> passed;
   // A folder that goes away while waiting ends the wait like a deadline.
   std::error_code later;
   std::optional<fs::path> found;
   while (!found) {
-    for (const FoundLog &log : LogsIn(folder, ownOnly, later)) {
-      const auto earlier = before.find(log.path);
-      // Strictly after the start: the earlier run of a script's loop may have written in the same
-      // tick of the clock.
-      if (earlier == before.end() || earlier->second != std::pair{log.modified, log.size} ||
-          log.modified > started) {
+    for (const FoundLog &log : LogsIn(folder, later)) {
+      const Stamp stamp = {log.modified, log.size};
+      const auto earlier = judged.find(log.path);
+      if (earlier != judged.end() && earlier->second == stamp)
+        continue;
+      if (Taken(log.path, trust, passed)) {
         found = log.path;
         break;
       }
+      judged[log.path] = stamp;
     }
-    if (found)
+    if (found || Clock::now() >= deadline)
       break;
-    if (Clock::now() >= deadline)
-      return std::nullopt;
     std::this_thread::sleep_for(kPollInterval);
   }
+  passedOver = Named(passed);
+  if (!found)
+    return std::nullopt;
   // The recorder writes line by line: wait for the last line, or for the writing to stop.
   std::uintmax_t size = fs::file_size(*found, later);
   for (auto still = Clock::now(); !Finished(*found) && Clock::now() - still < kSettled;) {
@@ -149,4 +199,11 @@ std::optional<fs::path> WaitForNewLog(const fs::path &folder, bool ownOnly, doub
     }
   }
   return found;
+}
+
+void OutwaitStartWindow(std::int64_t modified) {
+  // A write time in the future (a clock set back, a file stamped by hand) cannot be outwaited.
+  const auto giveUp = Clock::now() + kLongestWindow;
+  while (platform::Now() - modified <= platform::StartWindow() && Clock::now() < giveUp)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }

@@ -1,9 +1,10 @@
-// Finding logs: the folder the recorder writes to, the logs in a folder, a log's bytes, and
-// waiting for a new log to appear.
+// Finding logs: the folder the recorder writes to, the logs in a folder and whose they are, a log's
+// bytes, and waiting for a new log to appear.
 #ifndef TARNWHISTLE_READER_LOGS_H
 #define TARNWHISTLE_READER_LOGS_H
 
-#include "platform/platform.h"
+#include "platform/console.h"
+#include "reader/trust.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -20,11 +21,23 @@ struct FoundLog {
 // The temporary-files directory, exactly as the recorder finds it; nothing when it has none.
 std::optional<std::filesystem::path> RecorderFolder();
 
-// The plain files named like logs in the folder, newest first; only this user's own when asked,
-// since anyone may plant a file in a shared temporary directory. Sets the error when the folder
+// The plain files named like logs in the folder, whoever owns them, newest first. Sets the error
+// when the folder cannot be listed.
+std::vector<FoundLog> LogsIn(const std::filesystem::path &folder, std::error_code &error);
+
+// The name to show for a file's owner: its account's name where it has one, else its id; nothing
+// when the file's owner cannot be read.
+std::optional<WideString> OwnerName(const std::filesystem::path &path);
+
+// The logs in the folder that the trust takes, newest first, up to the number asked for; and the
+// owners of the logs passed over on the way, by name, each once. Sets the error when the folder
 // cannot be listed.
-std::vector<FoundLog> LogsIn(const std::filesystem::path &folder, bool ownOnly,
-                             std::error_code &error);
+struct TrustedLogs {
+  std::vector<FoundLog> logs;
+  std::vector<WideString> passedOver;
+};
+TrustedLogs TrustedLogsIn(const std::filesystem::path &folder, const Trust &trust,
+                          std::error_code &error, std::size_t most = SIZE_MAX);
 
 // The local time a log's name holds, as "YYYY-MM-DD hh:mm:ss".
 std::optional<std::string> TimeOfName(const platform::WideString &name);
@@ -33,13 +46,18 @@ std::optional<std::string> TimeOfName(const platform::WideString &name);
 // larger than any record.
 std::optional<std::string> ReadLogBytes(const std::filesystem::path &path, std::string &problem);
 
-// Waits up to the given time for a log written since the program started: one that was not in the
-// folder when the wait began or has changed since, or one written after the start (by a launcher
-// started right after this program, before it looked). Then waits until the record is complete or
-// the file stops growing.
-// Sets the error, at once, when the folder cannot be listed.
+// Waits up to the given time for a log the trust takes that was written since the program was
+// created: one written at or after platform::StartTime(), or that was not in the folder when the
+// wait began or has changed since. Then waits until the record is complete or the file stops
+// growing. New logs of other owners are passed over, their owners added to passedOver. Sets the
+// error, at once, when the folder cannot be listed.
 std::optional<std::filesystem::path> WaitForNewLog(const std::filesystem::path &folder,
-                                                   bool ownOnly, double seconds,
-                                                   std::int64_t started, std::error_code &error);
+                                                   const Trust &trust, double seconds,
+                                                   std::int64_t started, std::error_code &error,
+                                                   std::vector<WideString> &passedOver);
+
+// Returns once the write time is more than platform::StartWindow() in the past, so that a reader
+// started after this one ends cannot take the log it read for one written since its own start.
+void OutwaitStartWindow(std::int64_t modified);
 
 #endif

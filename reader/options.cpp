@@ -6,23 +6,27 @@
 #include <cstdlib>
 
 const char kUsage[] =
-    R"(Usage: tarnwhistle-read [--dir DIR] [--json | -0 | --list] [--wait SECONDS] [LOG...]
-       tarnwhistle-read [--dir DIR] [--wait SECONDS] [LOG] --expect -- [ARG...]
+    R"(Usage: tarnwhistle-read [--dir DIR] [--owner ACCOUNT]... [--json | -0 | --list]
+                        [--wait SECONDS] [LOG...]
+       tarnwhistle-read [--dir DIR] [--owner ACCOUNT]... [--wait SECONDS] [LOG]
+                        --expect -- [ARG...]
 Shows the arguments a Tarnwhistle log recorded, or checks them.
 
 Which log: by default the newest of your Tarnwhistle_*.log files in the temporary directory
 the recorder uses.
-  LOG...           these files
-  --dir DIR        the newest log in DIR, whoever wrote it (a service's, say)
-  --wait SECONDS   wait at most SECONDS for a log that appears after this starts
-  --list           list the logs, newest first, with their time and argument count
+  LOG...           these files, whoever owns them
+  --dir DIR        the newest log in DIR of yours or of the system's own accounts (a
+                   service's, say)
+  --owner ACCOUNT  take the logs of this account too (a name, a uid or a SID); repeatable
+  --wait SECONDS   wait at most SECONDS for a log written after this started
+  --list           list the logs, newest first, with their time, argument count and owner
 
 How to show it:
   (nothing)        the program and each argument between [ and ], with <TAB>, <CR>, <LF>,
                    <U+XXXX> for characters that would not show or could be mistaken, <0xXX>
                    for a byte that is not UTF-8, and << for <
-  --json           one JSON object: file, time, program, arguments, return_code, complete,
-                   ambiguous
+  --json           one JSON object: file, time, owner, program, arguments, return_code,
+                   complete, ambiguous
   -0, --null       the arguments alone, each followed by a NUL, as the bytes received
   --expect -- ARG...
                    exit 0 if the log is a whole record read in only one way and its
@@ -72,6 +76,8 @@ std::string Conflict(const ReaderOptions &options, int modes) {
     return "choose one of --json, -0, --list and --expect";
   if (!options.files.empty() && (options.folder || options.waitSeconds))
     return "name logs, or use --dir or --wait to find one, not both";
+  if (!options.files.empty() && !options.owners.empty())
+    return "a log named is read whoever owns it: --owner is for finding one";
   if (options.mode == Mode::List && (options.waitSeconds || !options.files.empty()))
     return "--list lists a folder: it takes no --wait and no log names";
   if ((options.mode == Mode::Null || options.mode == Mode::Expect) && options.files.size() > 1)
@@ -118,6 +124,12 @@ ReaderOptions ParseOptions(const std::vector<WideString> &arguments, bool byteEs
       options.folder = ValueOf(arguments, i, L"--dir");
       if (!options.folder || options.folder->empty())
         options.error = "--dir needs a folder";
+    } else if (IsOption(argument, L"--owner")) {
+      const std::optional<WideString> owner = ValueOf(arguments, i, L"--owner");
+      if (!owner || owner->empty())
+        options.error = "--owner needs an account";
+      else
+        options.owners.push_back(*owner);
     } else if (IsOption(argument, L"--wait")) {
       const std::optional<WideString> value = ValueOf(arguments, i, L"--wait");
       options.waitSeconds = value ? SecondsOf(*value) : std::nullopt;

@@ -16,6 +16,7 @@ struct ReaderOptions {
   Mode mode = Mode::Plain;
   std::optional<WideString> folder;  // --dir
   std::optional<double> waitSeconds; // --wait
+  std::vector<WideString> owners;    // --owner, each account as given
   std::vector<WideString> files;     // the logs named
   std::vector<WideString> expected;  // after --expect
   std::string error;                 // what makes no sense, when something does

@@ -15,11 +15,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What one run of the reader was asked, and whether everything it said reached its streams.
+// What one run of the reader was asked, whose logs a search takes, whether everything it said
+// reached its streams, and the newest write time of the logs it read.
 struct Session {
   const ReaderOptions &options;
   bool byteEscapes;
+  Trust trust = {};
   bool outputFailed = false;
+  std::int64_t newestRead = 0;
 };
 
 void Say(Session &session, const std::string &text) {
@@ -91,16 +94,33 @@ std::optional<fs::path> FolderToSearch(const ReaderOptions &options) {
   return RecorderFolder();
 }
 
-int ListLogs(Session &session, const fs::path &folder, bool ownOnly) {
+// Follows the owners a search passed over.
+constexpr char kOwnerHint[] = " (--owner ACCOUNT takes an account's logs)";
+
+// Why a search found no log: there is none, or only logs of owners it does not trust.
+std::string NoLogs(const Session &session, const fs::path &folder,
+                   const std::vector<WideString> &passedOver) {
+  std::string text = Shown(session, folder) + ": no Tarnwhistle_*.log files";
+  if (passedOver.empty())
+    return text;
+  text += " of yours";
+  if (session.trust.systemAccounts)
+    text += " or of the system's own accounts";
+  if (!session.trust.accounts.empty())
+    text += " or of the accounts named with --owner";
+  return text + "; passed over those of " + PassedOver(passedOver, session.byteEscapes) +
+         kOwnerHint;
+}
+
+int ListLogs(Session &session, const fs::path &folder) {
   std::error_code error;
-  const std::vector<FoundLog> logs = LogsIn(folder, ownOnly, error);
+  const TrustedLogs found = TrustedLogsIn(folder, session.trust, error);
   if (error)
     return Complain(session, Shown(session, folder) + ": cannot be listed: " + error.message());
-  if (logs.empty())
-    return Complain(session, Shown(session, folder) + ": no Tarnwhistle_*.log files" +
-                                 (ownOnly ? " of yours" : ""));
+  if (found.logs.empty())
+    return Complain(session, NoLogs(session, folder, found.passedOver));
   int status = kReaderDone;
-  for (const FoundLog &log : logs) {
+  for (const FoundLog &log : found.logs) {
     const Read read = ReadLog(log.path);
     const Reading &reading = read.outcome.reading;
     std::string what = read.outcome.problem;
@@ -113,9 +133,12 @@ int ListLogs(Session &session, const fs::path &folder, bool ownOnly) {
                                     : ", return code disagrees";
     }
     const std::string time = TimeOfName(platform::UnitsOf(log.path.filename())).value_or("-");
+    const std::optional<WideString> owner = OwnerName(log.path);
     Say(session, time + std::string(time.size() < 19 ? 19 - time.size() : 0, ' ') + "  " + what +
-                     "  " + Shown(session, log.path) + "\n");
+                     "  " + (owner ? Visible(*owner, session.byteEscapes) : "-") + "  " +
+                     Shown(session, log.path) + "\n");
     status = std::max(status, StatusOf(read));
+    session.newestRead = std::max(session.newestRead, log.modified);
   }
   return status;
 }
@@ -129,28 +152,33 @@ struct Found {
 
 Found FindLog(const Session &session, const fs::path &folder, std::int64_t started) {
   const ReaderOptions &options = session.options;
-  const bool ownOnly = !options.folder;
   const std::string shown = Shown(session, folder);
   std::error_code error;
   if (options.waitSeconds) {
+    std::vector<WideString> passedOver;
     std::optional<fs::path> found =
-        WaitForNewLog(folder, ownOnly, *options.waitSeconds, started, error);
+        WaitForNewLog(folder, session.trust, *options.waitSeconds, started, error, passedOver);
     if (error)
       return {std::nullopt, shown + ": cannot be listed: " + error.message()};
     if (!found) {
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%g", *options.waitSeconds);
-      return {std::nullopt, shown + ": no new log within " + seconds +
-                                (*options.waitSeconds == 1 ? " second" : " seconds")};
+      return {std::nullopt,
+              shown + ": no new log within " + seconds +
+                  (*options.waitSeconds == 1 ? " second" : " seconds") +
+                  (passedOver.empty()
+                       ? ""
+                       : "; passed over new logs of " +
+                             PassedOver(passedOver, session.byteEscapes) + kOwnerHint)};
     }
     return {found, ""};
   }
-  const std::vector<FoundLog> logs = LogsIn(folder, ownOnly, error);
+  const TrustedLogs found = TrustedLogsIn(folder, session.trust, error, 1);
   if (error)
     return {std::nullopt, shown + ": cannot be listed: " + error.message()};
-  if (logs.empty())
-    return {std::nullopt, shown + ": no Tarnwhistle_*.log files" + (ownOnly ? " of yours" : "")};
-  return {logs.front().path, ""};
+  if (found.logs.empty())
+    return {std::nullopt, NoLogs(session, folder, found.passedOver)};
+  return {found.logs.front().path, ""};
 }
 
 int ShowLog(Session &session, const fs::path &path) {
@@ -159,7 +187,9 @@ int ShowLog(Session &session, const fs::path &path) {
   const Read read = ReadLog(path);
   if (!read.outcome.problem.empty())
     return Complain(session, Visible(file, byteEscapes) + ": " + read.outcome.problem);
-  const ShownLog log{file, TimeOfName(platform::UnitsOf(path.filename())), read.outcome.reading};
+  session.newestRead = std::max(session.newestRead, platform::ModifiedTime(path));
+  const ShownLog log{file, TimeOfName(platform::UnitsOf(path.filename())), read.outcome.reading,
+                     OwnerName(path)};
   const int status = StatusOf(read);
   switch (session.options.mode) {
   case Mode::Json:
@@ -206,8 +236,16 @@ int Run(Session &session, std::int64_t started) {
     const std::optional<fs::path> folder = FolderToSearch(options);
     if (!folder)
       return Complain(session, "no temporary directory: its path does not fit in 260 units");
+    session.trust.systemAccounts = options.folder.has_value();
+    for (const WideString &owner : options.owners) {
+      const std::optional<WideString> id = platform::AccountId(owner);
+      if (!id)
+        return Complain(session,
+                        "--owner " + Visible(owner, session.byteEscapes) + ": no such account");
+      session.trust.accounts.push_back(*id);
+    }
     if (options.mode == Mode::List)
-      return ListLogs(session, *folder, !options.folder);
+      return ListLogs(session, *folder);
     const Found found = FindLog(session, *folder, started);
     if (!found.path)
       return Complain(session, found.problem);
@@ -230,5 +268,7 @@ int RunReader() {
   const ReaderOptions options = ParseOptions(OwnArguments(), byteEscapes);
   Session session{options, byteEscapes};
   const int status = Run(session, started);
+  // The next pass of a script's loop may start a reader the moment this one ends.
+  OutwaitStartWindow(session.newestRead);
   return session.outputFailed ? kReaderFailed : status;
 }

@@ -104,6 +104,8 @@ std::string PlainView(const ShownLog &log, bool byteEscapes) {
   std::string text = "File: " + Visible(log.file, byteEscapes) + "\n";
   if (log.time)
     text += "Time: " + *log.time + "\n";
+  if (log.owner)
+    text += "Owner: " + Visible(*log.owner, byteEscapes) + "\n";
   text += "Program: " + Bracketed(reading.program, byteEscapes) + "\n";
   for (std::size_t i = 0; i < reading.arguments.size(); ++i)
     text +=
@@ -145,6 +147,8 @@ std::string JsonView(const ShownLog &log) {
   } else {
     json += "null";
   }
+  json += ",\"owner\":";
+  json += log.owner ? Json(*log.owner) : "null";
   json += ",\"program\":";
   json += Json(reading.program);
   json += ",\"arguments\":[";

@@ -15,6 +15,8 @@ struct ShownLog {
   WideString file;                 // its path, as code units
   std::optional<std::string> time; // "YYYY-MM-DD hh:mm:ss" from its name, when it has one
   Reading reading;
+  // The file's owner, by name where it has one, when the system can tell.
+  std::optional<WideString> owner = std::nullopt;
 };
 
 // The text with every character a reader could not see or tell apart written as an escape:
@@ -23,11 +25,12 @@ struct ShownLog {
 // bytes as U+DC80 to U+DCFF, <0xXX>. A "<" is written "<<".
 std::string Visible(std::wstring_view units, bool byteEscapes);
 
-// The file, its time, the program and each argument between [ and ], then the count and the
-// return code and whether they agree, and whether the record is cut short or ambiguous.
+// The file, its time, its owner, the program and each argument between [ and ], then the count and
+// the return code and whether they agree, and whether the record is cut short or ambiguous.
 std::string PlainView(const ShownLog &log, bool byteEscapes);
 
-// One JSON object on one line: file, time, program, arguments, return_code, complete, ambiguous.
+// One JSON object on one line: file, time, owner, program, arguments, return_code, complete,
+// ambiguous.
 std::string JsonView(const ShownLog &log);
 
 // Each argument's bytes followed by a NUL.

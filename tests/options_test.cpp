@@ -58,3 +58,26 @@ TEST(Options, TakeEverythingAfterExpectAsDataAndRefuseWhatMakesNoSense) {
     }
   }
 }
+
+TEST(Options, OwnerIsRepeatableAndOnlyForFindingALog) {
+  using Arguments = std::vector<std::wstring>;
+  const struct {
+    Arguments arguments, owners;
+    std::string error;
+  } cases[] = {
+      {{L"--owner", L"NT SERVICE\\x", L"--dir", L"d", L"--owner=1001", L"--json"},
+       {L"NT SERVICE\\x", L"1001"},
+       ""},
+      {{L"--owner", L"--list"}, {L"--list"}, ""},
+      {{L"--owner"}, {}, "--owner needs an account"},
+      {{L"--owner="}, {}, "--owner needs an account"},
+      {{L"a.log", L"--owner", L"root"},
+       {L"root"},
+       "a log named is read whoever owns it: --owner is for finding one"},
+  };
+  for (const auto &c : cases) {
+    const ReaderOptions options = ParseOptions(c.arguments, false);
+    EXPECT_EQ(options.error, c.error) << c.error;
+    EXPECT_EQ(options.owners, c.owners) << c.error;
+  }
+}

@@ -51,7 +51,8 @@ TEST(Show, GivesBackTheBytesReceivedAndValidJson) {
   reading.returnCode = 3;
   reading.complete = true;
   EXPECT_EQ(JsonView({L"x.log", "2026-03-07 09:05:02", reading}),
-            "{\"file\":\"x.log\",\"time\":\"2026-03-07T09:05:02\",\"program\":\"C:\\\\rec.exe\","
+            "{\"file\":\"x.log\",\"time\":\"2026-03-07T09:05:02\",\"owner\":null,"
+            "\"program\":\"C:\\\\rec.exe\","
             "\"arguments\":[\"say \\\"hi\\\"\\r\\n\\t\\u0001\",\"\\uD800\\u2028\xF0\x9F\x98\x80\","
             "\"\"],\"return_code\":3,\"complete\":true,\"ambiguous\":false}\n");
   reading.complete = false;
@@ -104,4 +105,21 @@ TEST(Show, FirstDifferenceNamesTheArgumentAndWhatDiffers) {
   EXPECT_EQ(FirstDifference(reading, {L"a", L"b c"}, false),
             "the record is cut short after 2 arguments, so it cannot show that exactly these "
             "arrived");
+}
+
+TEST(Show, OwnerFollowsTheTimeInEveryView) {
+  Reading reading;
+  reading.program = L"rec";
+  reading.complete = true;
+  const ShownLog log = {L"x.log", "2026-03-07 09:05:02", reading, L"NT SERVICE\\svc\u00A0x"};
+  EXPECT_NE(PlainView(log, false)
+                .find("Time: 2026-03-07 09:05:02\n"
+                      "Owner: NT SERVICE\\svc<U+00A0>x\n"
+                      "Program: [rec]\n"),
+            std::string::npos)
+      << PlainView(log, false);
+  EXPECT_NE(JsonView(log).find("\"time\":\"2026-03-07T09:05:02\","
+                               "\"owner\":\"NT SERVICE\\\\svc\u00A0x\",\"program\":\"rec\""),
+            std::string::npos)
+      << JsonView(log);
 }

@@ -107,7 +107,10 @@ Result Run(const std::vector<std::string> &argv, const Options &options) {
     ADD_FAILURE() << "no pipes: " << std::strerror(errno);
     return {};
   }
-  const pid_t child = Start(argv, options, output, error);
+  return Finish(Start(argv, options, output, error), output, error);
+}
+
+Result Finish(pid_t child, int output[2], int error[2]) {
   close(output[1]);
   close(error[1]);
   Result result;
@@ -159,8 +162,8 @@ void WriteFileBytes(const std::string &path, const std::string &bytes) {
 }
 
 std::string LocalTimestamp(int shiftSeconds) {
-  // The clock the program reads: time() may lag it by a tick, and a run that ends just after a
-  // second begins would then seem to have written after it.
+  // The wall clock the recorder reads: time() reads the kernel's coarse clock, which can still
+  // show the second before for some milliseconds after it has turned.
   timespec clock = {};
   clock_gettime(CLOCK_REALTIME, &clock);
   const time_t now = clock.tv_sec + shiftSeconds;

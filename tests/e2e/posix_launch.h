@@ -44,6 +44,10 @@ pid_t Start(const std::vector<std::string> &argv, const Options &options, int ou
             int errorPipe[2]);
 Result Run(const std::vector<std::string> &argv, const Options &options);
 
+// The second half of Run, for a program started with Start: closes the pipes' write ends, waits
+// at most a minute, and collects what it wrote.
+Result Finish(pid_t child, int outputPipe[2], int errorPipe[2]);
+
 std::vector<std::string> FilesIn(const std::string &folder);
 std::string ReadFileBytes(const std::string &path);
 void WriteFileBytes(const std::string &path, const std::string &bytes);

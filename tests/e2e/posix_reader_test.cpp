@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <fcntl.h>
+#include <pwd.h>
 
 #include <string>
 #include <vector>
@@ -40,6 +41,42 @@ std::vector<std::string> Expecting(const std::vector<std::string> &arguments) {
   std::vector<std::string> command = {"--expect", "--"};
   command.insert(command.end(), arguments.begin(), arguments.end());
   return command;
+}
+
+// The account's name as the system's own lookup gives it, or its uid when it has none.
+std::string NameOf(uid_t uid) {
+  const passwd *entry = getpwuid(uid);
+  return entry != nullptr ? entry->pw_name : std::to_string(uid);
+}
+
+// Copies a log to a path, gives it to an account, and dates it some seconds from now (so that the
+// logs' order is known).
+void Plant(const std::string &bytes, const std::string &path, uid_t owner, int seconds) {
+  launch::WriteFileBytes(path, bytes);
+  ASSERT_EQ(chown(path.c_str(), owner, owner), 0) << path;
+  const timespec times[2] = {{time(nullptr) + seconds, 0}, {time(nullptr) + seconds, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+// A reader started in the background, and the pipes its output goes to.
+struct Background {
+  pid_t process;
+  int output[2], error[2];
+};
+
+Background StartReader(const std::string &folder, std::vector<std::string> arguments) {
+  Background reader = {-1, {-1, -1}, {-1, -1}};
+  EXPECT_EQ(pipe2(reader.output, O_CLOEXEC), 0);
+  EXPECT_EQ(pipe2(reader.error, O_CLOEXEC), 0);
+  arguments.insert(arguments.begin(), "tarnwhistle-read");
+  reader.process = launch::Start(
+      arguments, {.environment = {"TMPDIR=" + folder}, .program = launch::ReaderPath()},
+      reader.output, reader.error);
+  return reader;
+}
+
+launch::Result Finish(Background &reader) {
+  return launch::Finish(reader.process, reader.output, reader.error);
 }
 
 } // namespace
@@ -182,4 +219,141 @@ TEST_F(PosixReader, EveryViewGivesTheSameStatusAndOutputThatFailsIsAFailure) {
     EXPECT_EQ(launch::Run(argv, full).status(), 2) << view;
     EXPECT_EQ(launch::Run(argv, closed).status(), 2) << view;
   }
+}
+
+TEST_F(PosixReader, SearchTakesOnlyTrustedOwnersLogsAndEveryViewShowsTheOwner) {
+  const std::string folder = NewFolder(), foreignOnly = NewFolder();
+  RunIn(folder, {"rec", "mine"});
+  const std::string own = launch::FilesIn(folder).at(0);
+  const std::string bytes = launch::ReadFileBytes(folder + "/" + own);
+  const std::string self = NameOf(geteuid());
+  const bool root = geteuid() == 0;
+  const std::string ownTime = own.substr(12, 10) + " " + own.substr(23, 2) + ":" +
+                              own.substr(26, 2) + ":" + own.substr(29, 2);
+  // Newest last: a system account's log (uid 1), then another user's (nobody) and one of a uid
+  // no account is named for, each newer than the one before.
+  const std::string system = "Tarnwhistle_2001-01-01_00-00-01.log",
+                    nobody = "Tarnwhistle_2001-01-01_00-00-02.log",
+                    nameless = "Tarnwhistle_2001-01-01_00-00-03.log";
+  uid_t unnamed = 4242;
+  while (getpwuid(unnamed) != nullptr)
+    ++unnamed;
+  if (root) {
+    Plant(bytes, folder + "/" + own, geteuid(), -40);
+    Plant(bytes, folder + "/" + system, 1, -30);
+    Plant(bytes, folder + "/" + nobody, 65534, -20);
+    Plant(bytes, folder + "/" + nameless, unnamed, -10);
+    Plant(bytes, foreignOnly + "/" + nobody, 65534, -20);
+    Plant(bytes, foreignOnly + "/" + nameless, unnamed, -10);
+  }
+  const std::string passedOver = root ? NameOf(unnamed) + ", " + NameOf(65534) : "";
+  const struct {
+    bool rootOnly;
+    std::vector<std::string> arguments;
+    int status;
+    std::string shows; // in the output or the error
+  } cases[] = {
+      // The reader's own user is the only one taken without --dir, whoever else wrote there.
+      {false, {}, 0, "/" + own + "\nTime: " + ownTime + "\nOwner: " + self + "\nProgram: [rec]\n"},
+      {false, {"--json"}, 0, "\"owner\":\"" + self + "\",\"program\":\"rec\""},
+      {false, {"--list", "--dir", folder}, 0, "  1 argument  " + self + "  " + folder + "/" + own},
+      {false,
+       {"--dir", folder, "--owner", "no such account"},
+       2,
+       "--owner no such account: no such account"},
+      {true,
+       {"--dir", folder},
+       0,
+       "/" + system + "\nTime: 2001-01-01 00:00:01\nOwner: " + NameOf(1)},
+      {true, {"--dir", folder, "--owner", "nobody"}, 0, "/" + nobody + "\n"},
+      {true,
+       {"--dir", folder, "--owner=" + std::to_string(unnamed), "--json"},
+       0,
+       "\"owner\":\"" + NameOf(unnamed) + "\""},
+      {true,
+       {"--owner", "65534"},
+       0,
+       "/" + nobody + "\nTime: 2001-01-01 00:00:02\nOwner: " + NameOf(65534)},
+      {true,
+       {"--list", "--dir", folder},
+       0,
+       "2001-01-01 00:00:01  1 argument  " + NameOf(1) + "  " + folder + "/" + system + "\n" +
+           ownTime + "  1 argument  " + self + "  " + folder + "/" + own + "\n"},
+      {true, {folder + "/" + nobody}, 0, "Owner: " + NameOf(65534) + "\n"},
+      {true, {"--json", foreignOnly + "/" + nameless}, 0, "\"owner\":\"" + NameOf(unnamed) + "\""},
+      {true,
+       {"--dir", foreignOnly},
+       2,
+       "tarnwhistle-read: " + foreignOnly +
+           ": no Tarnwhistle_*.log files of yours or of the system's own accounts; passed over "
+           "those of " +
+           passedOver + " (--owner ACCOUNT takes an account's logs)\n"},
+      {true,
+       {"--list", "--dir", foreignOnly, "--owner", "nobody"},
+       0,
+       "2001-01-01 00:00:02  1 argument  " + NameOf(65534) + "  " + foreignOnly + "/" + nobody +
+           "\n"},
+      {true, {"--wait", "0.2"}, 2, "no new log within 0.2 seconds\n"},
+  };
+  int skipped = 0;
+  for (const auto &c : cases) {
+    if (c.rootOnly && !root) {
+      ++skipped;
+      continue;
+    }
+    const launch::Result read = Read(folder, c.arguments);
+    std::string command;
+    for (const std::string &argument : c.arguments)
+      command += " " + argument;
+    EXPECT_EQ(read.status(), c.status) << command << "\n" << read.output << read.error;
+    EXPECT_NE((read.output + read.error).find(c.shows), std::string::npos)
+        << command << "\nexpected: " << c.shows << "\nfound: " << read.output << read.error;
+  }
+  if (skipped > 0)
+    GTEST_SKIP() << skipped << " rows need root, to give files to other accounts";
+
+  // A log another user writes into the shared folder while the reader waits is passed over, and
+  // named.
+  ASSERT_EQ(chmod(foreignOnly.c_str(), 01777), 0);
+  Background reader = StartReader(folder, {"--wait", "1", "--dir", foreignOnly});
+  const pid_t writer = fork();
+  if (writer == 0) {
+    const std::string path = foreignOnly + "/Tarnwhistle_2001-01-01_00-00-04.log";
+    const int file = setgid(65534) == 0 && setuid(65534) == 0
+                         ? open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600)
+                         : -1;
+    _exit(file >= 0 && write(file, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size())
+              ? 0
+              : 1);
+  }
+  int written = 0;
+  ASSERT_EQ(waitpid(writer, &written, 0), writer);
+  ASSERT_TRUE(WIFEXITED(written) && WEXITSTATUS(written) == 0) << "the other user's log";
+  const launch::Result waited = Finish(reader);
+  EXPECT_EQ(waited.status(), 2);
+  EXPECT_EQ(waited.error, "tarnwhistle-read: " + foreignOnly +
+                              ": no new log within 1 second; passed over new logs of " +
+                              NameOf(65534) + " (--owner ACCOUNT takes an account's logs)\n");
+}
+
+TEST_F(PosixReader, WaitTakesTheLogOfALauncherStartedAtOnceAndNeverThePassBefores) {
+  const std::string folder = NewFolder();
+  // A script's loop: the reader in the background, the launcher straight after, no pause. Each
+  // round expects its own arguments, so taking the round before's log fails the check.
+  for (int round = 0; round < 30; ++round) {
+    const std::vector<std::string> arguments = {"round", std::to_string(round)};
+    std::vector<std::string> check = {"--wait", "30"};
+    for (const std::string &argument : Expecting(arguments))
+      check.push_back(argument);
+    Background reader = StartReader(folder, check);
+    std::vector<std::string> argv = {"rec"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    RunIn(folder, argv);
+    const launch::Result read = Finish(reader);
+    EXPECT_EQ(read.status(), 0) << "round " << round << ": " << read.output << read.error;
+  }
+  // A reader started the moment the last one ended sees no new log.
+  const launch::Result read = Read(folder, {"--wait", "0.5", "--json"});
+  EXPECT_EQ(read.status(), 2) << read.output;
+  EXPECT_NE(read.error.find("no new log within 0.5 seconds"), std::string::npos) << read.error;
 }

@@ -76,21 +76,10 @@ std::string Describe(const std::wstring &path) {
   return text;
 }
 
-// Files of another Unix user, which a CTest fixture plants when it runs as root (Wine reports
-// their owner as that user); empty when there are none.
-std::vector<std::wstring> ForeignFiles() {
-  const std::wstring folder = launch::Variable(L"TARNWHISTLE_FOREIGN_FILES");
-  std::vector<std::wstring> files;
-  for (const std::wstring &name :
-       folder.empty() ? std::vector<std::wstring>{} : launch::FilesIn(folder))
-    files.push_back(folder + name);
-  return files;
-}
-
 } // namespace
 
 TEST_F(WindowsFailure, AnythingPlantedAtTheLogNameIsLeftAsItWasWithTwentyOne) {
-  const std::vector<std::wstring> foreign = ForeignFiles();
+  const std::vector<std::wstring> foreign = launch::ForeignFiles();
   const std::vector<std::wstring> names = NamesOfTheComingSeconds();
   // Symbolic links cannot be shown here: Wine follows them whatever the flags.
   const struct {

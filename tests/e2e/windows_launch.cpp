@@ -140,6 +140,14 @@ std::vector<std::wstring> FilesIn(const std::wstring &folder) {
   return names;
 }
 
+std::vector<std::wstring> ForeignFiles() {
+  const std::wstring folder = Variable(L"TARNWHISTLE_FOREIGN_FILES");
+  std::vector<std::wstring> files;
+  for (const std::wstring &name : folder.empty() ? std::vector<std::wstring>{} : FilesIn(folder))
+    files.push_back(folder + name);
+  return files;
+}
+
 std::string ReadFileBytes(const std::wstring &path) {
   const HANDLE file =
       CreateFileW(Extended(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -56,6 +56,10 @@ std::wstring Variable(const wchar_t *name);
 // Whether the tests run under Wine rather than Windows.
 bool UnderWine();
 
+// Files of another Unix user, which a CTest fixture plants when it runs as root (Wine reports their
+// owner as another account); empty when there are none.
+std::vector<std::wstring> ForeignFiles();
+
 // The names of the files in a folder, sorted.
 std::vector<std::wstring> FilesIn(const std::wstring &folder);
 

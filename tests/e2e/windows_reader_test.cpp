@@ -1,7 +1,11 @@
 // The real tarnwhistle-read.exe on what the real tarnwhistle.exe wrote.
 #include "tests/e2e/windows_launch.h"
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -44,6 +48,48 @@ Read ReadIn(const std::wstring &folder, const std::wstring &arguments) {
   return read;
 }
 
+// An account as the reader should show it: its SID, and "DOMAIN\name" where it has a name.
+struct Account {
+  std::wstring sid, name;
+};
+
+Account AccountOf(PSID sid) {
+  Account account;
+  wchar_t *text = nullptr;
+  if (ConvertSidToStringSidW(sid, &text))
+    account.sid = text;
+  LocalFree(text);
+  wchar_t name[256], domain[256];
+  DWORD nameSize = 256, domainSize = 256;
+  SID_NAME_USE use;
+  account.name = LookupAccountSidW(nullptr, sid, name, &nameSize, domain, &domainSize, &use)
+                     ? (domainSize > 0 ? std::wstring(domain) + L"\\" : L"") + name
+                     : account.sid;
+  return account;
+}
+
+Account OwnerOf(const std::wstring &path) {
+  const HANDLE file = CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  Account account;
+  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                      nullptr, &descriptor) == ERROR_SUCCESS)
+    account = AccountOf(owner);
+  LocalFree(descriptor);
+  CloseHandle(file);
+  return account;
+}
+
+// The text as a JSON string's content.
+std::string InJson(const std::wstring &text) {
+  std::string json;
+  for (const char c : launch::Narrow(text))
+    json += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  return json;
+}
+
 } // namespace
 
 TEST_F(WindowsReader, GivesBackExactlyTheArgumentsTheRecorderReceived) {
@@ -69,4 +115,79 @@ TEST_F(WindowsReader, WaitsForTheLogOfARunStartedAfterIt) {
                     false, nullptr, nullptr, ReaderPath());
   EXPECT_EQ(RunIn(folder, L"rec.exe a \"b c\"").status, 2u);
   EXPECT_EQ(launch::Finish(reader), 0u);
+}
+
+TEST_F(WindowsReader, SearchTakesOnlyTrustedOwnersLogsAndEveryViewShowsTheOwner) {
+  const std::wstring folder = NewFolder(), foreignOnly = NewFolder();
+  RunIn(folder, L"rec.exe mine");
+  const std::wstring own = launch::FilesIn(folder).at(0);
+  const Account self = OwnerOf(folder + own);
+  // Under Wine a file of another Unix user shows another owner; only root can plant one.
+  const std::vector<std::wstring> foreign = launch::ForeignFiles();
+  const std::wstring planted = L"Tarnwhistle_2001-01-01_00-00-01.log";
+  Account other;
+  if (foreign.size() >= 2) {
+    const std::string bytes = launch::ReadFileBytes(folder + own);
+    for (const std::wstring &path : {folder + planted, foreignOnly + planted}) {
+      const std::wstring &file = foreign[path.starts_with(folder) ? foreign.size() - 1 : 0];
+      ASSERT_TRUE(MoveFileW(file.c_str(), path.c_str())) << launch::Narrow(path);
+      // Written after the reader's own log, so the newer of the two.
+      launch::WriteFileBytes(path, bytes);
+    }
+    other = OwnerOf(folder + planted);
+    ASSERT_NE(other.sid, self.sid);
+  }
+  const struct {
+    bool foreignOnly;
+    std::wstring arguments;
+    DWORD status;
+    std::string shows;
+  } cases[] = {
+      {false, L"", 0, launch::Narrow(own + L"\nTime: ")},
+      {false, L"", 0, "\nOwner: " + launch::Narrow(self.name) + "\nProgram: [rec.exe]\n"},
+      {false, L"--json", 0, "\"owner\":\"" + InJson(self.name) + "\",\"program\":\"rec.exe\""},
+      {false, L"--list --dir " + folder, 0,
+       "  1 argument  " + launch::Narrow(self.name) + "  " + launch::Narrow(folder + own)},
+      {false, L"--owner \"no such account\"", 2, "--owner no such account: no such account"},
+      {true, L"--dir " + folder, 0, launch::Narrow(own + L"\n")},
+      {true, L"--dir " + folder + L" --owner " + other.sid + L" --json", 0,
+       "\"owner\":\"" + InJson(other.name) + "\""},
+      {true, folder + planted, 0, "\nOwner: " + launch::Narrow(other.name) + "\n"},
+      {true, L"--dir " + foreignOnly, 2,
+       "no Tarnwhistle_*.log files of yours or of the system's own accounts; passed over those "
+       "of " +
+           launch::Narrow(other.name) + " (--owner ACCOUNT takes an account's logs)"},
+  };
+  int skipped = 0;
+  for (const auto &c : cases) {
+    if (c.foreignOnly && other.sid.empty()) {
+      ++skipped;
+      continue;
+    }
+    const Read read = ReadIn(folder, c.arguments);
+    EXPECT_EQ(read.status, c.status) << launch::Narrow(c.arguments) << "\n" << read.output;
+    EXPECT_NE(read.output.find(c.shows), std::string::npos)
+        << launch::Narrow(c.arguments) << "\nexpected: " << c.shows << "\nfound: " << read.output;
+  }
+  if (skipped > 0)
+    GTEST_SKIP() << skipped << " rows need files of another user (the fixture that plants them "
+                 << "needs root)";
+}
+
+TEST_F(WindowsReader, WaitTakesTheLogOfALauncherStartedAtOnceAndNeverThePassBefores) {
+  const std::wstring folder = NewFolder();
+  // A script's loop: the reader in the background, the launcher straight after, no pause. Each
+  // round expects its own arguments, so taking the round before's log fails the check.
+  for (int round = 0; round < 30; ++round) {
+    const std::wstring arguments = L"round " + std::to_wstring(round);
+    const launch::Process reader =
+        launch::Start(L"tarnwhistle-read.exe --wait 60 --expect -- " + arguments,
+                      {{L"TMP", folder}}, false, nullptr, nullptr, ReaderPath());
+    RunIn(folder, L"rec.exe " + arguments);
+    EXPECT_EQ(launch::Finish(reader), 0u) << "round " << round;
+  }
+  // A reader started the moment the last one ended sees no new log.
+  const Read read = ReadIn(folder, L"--wait 1 --json");
+  EXPECT_EQ(read.status, 2u) << read.output;
+  EXPECT_NE(read.output.find("no new log within 1 second"), std::string::npos) << read.output;
 }
