@@ -9,7 +9,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -22,6 +24,19 @@ bool WriteText(Stream stream, std::string_view utf8);
 
 // Writes bytes unchanged; false when not all of them were written.
 bool WriteBytes(Stream stream, std::string_view bytes);
+
+// All of standard input; nothing when it cannot be read. A Windows console gives its text as
+// UTF-8.
+std::optional<std::string> ReadInput();
+
+// A command line split as the recorder's process has its own split: by CommandLineToArgvW on
+// Windows, elsewhere by the portable splitter of the same rules. The line holds no NUL and is not
+// empty (the Windows function would answer with the caller's own path).
+std::vector<WideString> SplitAsTheRecorder(std::wstring_view line);
+
+// The name of the form a list is quoted in when none is named: "createprocess" on Windows, "sh"
+// elsewhere.
+std::wstring_view DefaultQuoteForm();
 
 // A path from code units as the platform's splitter and temporary directory give them, and back.
 std::filesystem::path PathOf(std::wstring_view units);

@@ -3,6 +3,7 @@
 #include "platform/accounts.h"
 #include "platform/console.h"
 #include "text/codec.h"
+#include "text/command_line.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,22 +34,28 @@ std::int64_t Clock(clockid_t clock) {
   return Nanoseconds(now);
 }
 
-// The whole of a small system file (/proc, /etc); empty when it cannot be read.
-std::string FileText(const char *path) {
+// Everything left to read from the descriptor; nothing when reading fails.
+std::optional<std::string> ReadAll(int descriptor) {
   std::string text;
-  const int descriptor = open(path, O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0)
-    return text;
   char buffer[4096];
   for (ssize_t got; (got = read(descriptor, buffer, sizeof buffer)) != 0;) {
     if (got < 0 && errno == EINTR)
       continue;
     if (got < 0)
-      break;
+      return std::nullopt;
     text.append(buffer, static_cast<std::size_t>(got));
   }
-  close(descriptor);
   return text;
+}
+
+// The whole of a small system file (/proc, /etc); empty when it cannot be read.
+std::string FileText(const char *path) {
+  const int descriptor = open(path, O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0)
+    return {};
+  const std::optional<std::string> text = ReadAll(descriptor);
+  close(descriptor);
+  return text.value_or("");
 }
 
 // The length of the kernel's record of a process's start: a clock tick, 10 ms at 100 per second.
@@ -91,6 +98,14 @@ bool WriteBytes(Stream stream, std::string_view bytes) {
   }
   return true;
 }
+
+std::optional<std::string> ReadInput() { return ReadAll(STDIN_FILENO); }
+
+std::vector<WideString> SplitAsTheRecorder(std::wstring_view line) {
+  return text::SplitCommandLine(line, text::SplitRules::kRecorder);
+}
+
+std::wstring_view DefaultQuoteForm() { return L"sh"; }
 
 std::filesystem::path PathOf(std::wstring_view units) {
   const std::optional<std::string> bytes = text::EncodeUnits(units);

@@ -9,6 +9,10 @@
 #endif
 #include <windows.h>
 
+#include <shellapi.h>
+
+#include "text/codec.h"
+
 #include <algorithm>
 
 namespace platform {
@@ -47,6 +51,44 @@ bool WriteBytes(Stream stream, std::string_view bytes) {
   }
   return true;
 }
+
+std::optional<std::string> ReadInput() {
+  const ::HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+  ::DWORD mode = 0;
+  if (GetConsoleMode(handle, &mode)) {
+    // A console gives UTF-16 whatever its code page: read the line typed, pass it on as UTF-8.
+    std::wstring text;
+    wchar_t buffer[4096];
+    ::DWORD got = 0;
+    while (!text.ends_with(L'\n') && ReadConsoleW(handle, buffer, 4096, &got, nullptr) && got > 0)
+      text.append(buffer, got);
+    return text::ReceivedBytes(text, false);
+  }
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    ::DWORD got = 0;
+    // A pipe whose writer has gone ends like a file.
+    if (!::ReadFile(handle, buffer, sizeof buffer, &got, nullptr))
+      return GetLastError() == ERROR_BROKEN_PIPE ? std::optional(bytes) : std::nullopt;
+    if (got == 0)
+      return bytes;
+    bytes.append(buffer, got);
+  }
+}
+
+std::vector<WideString> SplitAsTheRecorder(std::wstring_view line) {
+  const WideString terminated(line);
+  int count = 0;
+  wchar_t **block = ::CommandLineToArgvW(terminated.c_str(), &count);
+  std::vector<WideString> list;
+  for (int i = 0; block && i < count; ++i)
+    list.emplace_back(block[i]);
+  ::LocalFree(block);
+  return list;
+}
+
+std::wstring_view DefaultQuoteForm() { return L"createprocess"; }
 
 std::filesystem::path PathOf(std::wstring_view units) { return std::filesystem::path(units); }
 

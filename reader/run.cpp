@@ -6,6 +6,8 @@
 #include "reader/options.h"
 #include "reader/reading.h"
 #include "reader/show.h"
+#include "text/codec.h"
+#include "text/command_line.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -181,12 +183,157 @@ Found FindLog(const Session &session, const fs::path &folder, std::int64_t start
   return {found.logs.front().path, ""};
 }
 
+// The form a list is quoted in: the one named, or the platform's own.
+text::QuoteForm FormOf(const ReaderOptions &options) {
+  return options.form.value_or(*QuoteFormNamed(platform::DefaultQuoteForm()));
+}
+
+// Whether the line gives back exactly the list: by both rule sets, read as the form's reader reads
+// it, and on Windows by the system's own splitter too.
+bool SplitsBack(const std::wstring &line, const std::vector<WideString> &list,
+                text::QuoteForm form) {
+  if (!text::LineDelivers(line, list, form))
+    return false;
+  if (form == text::QuoteForm::kCreateProcess)
+    return platform::SplitAsTheRecorder(line) == list;
+  if (form == text::QuoteForm::kArguments) {
+    std::vector<WideString> split = platform::SplitAsTheRecorder(L"x " + line);
+    split.front() = list.front();
+    return split == list;
+  }
+  return true;
+}
+
+// Prints the one line that delivers the list in the form, after splitting it back.
+int PrintQuoted(Session &session, const ArgumentList &list) {
+  const text::QuoteForm form = FormOf(session.options);
+  std::vector<WideString> elements = {list.program};
+  elements.insert(elements.end(), list.arguments.begin(), list.arguments.end());
+  const text::QuotedLine quoted = text::QuoteCommandLine(elements, form);
+  if (quoted.refusal != text::Refusal::kNone)
+    return Complain(session, "no line can deliver this list: " + text::RefusalReason(quoted, form));
+  // A Windows line is printed as text, which has no way to write a lone surrogate or a byte that
+  // is not UTF-8, though CreateProcess could pass one.
+  const auto lone = std::find_if(elements.begin(), elements.end(), text::HasLoneSurrogate);
+  if (form != text::QuoteForm::kSh && lone != elements.end()) {
+    const auto index = static_cast<std::size_t>(lone - elements.begin());
+    return Complain(session, "no printed line can deliver this list: " +
+                                 (index == 0 ? std::string("the program")
+                                             : "ARG[" + std::to_string(index) + "]") +
+                                 " holds a lone surrogate or a byte that is not UTF-8");
+  }
+  if (!SplitsBack(quoted.line, elements, form))
+    return Complain(session, "the line quoted would not deliver exactly this list, so it is not "
+                             "printed (please report this)");
+  // The sh form writes the bytes arguments carry as themselves; the others are text.
+  if (form == text::QuoteForm::kSh) {
+    const std::optional<std::string> bytes = text::EncodeUnits(quoted.line);
+    if (!bytes)
+      return Complain(session, "no line can deliver this list: it holds a lone surrogate");
+    if (!platform::WriteBytes(platform::Stream::Output, *bytes + "\n"))
+      session.outputFailed = true;
+  } else {
+    Say(session, text::ReceivedBytes(quoted.line, false) + "\n");
+  }
+  return kReaderDone;
+}
+
+// The list a command line or the reader's own arguments give, or why there is none.
+struct Listed {
+  ShownList shown;
+  std::string problem;
+};
+
+Listed ListToShow(const ReaderOptions &options) {
+  Listed listed;
+  if (options.source == Source::Given) {
+    listed.shown.list.program = options.given.front();
+    listed.shown.list.arguments.assign(options.given.begin() + 1, options.given.end());
+    return listed;
+  }
+  WideString line = options.line;
+  if (line == L"-") {
+    const std::optional<std::string> input = platform::ReadInput();
+    const std::optional<WideString> decoded = input ? text::DecodeText(*input) : std::nullopt;
+    if (!decoded) {
+      listed.problem = input ? "standard input is neither UTF-8 nor UTF-16 with a byte-order mark"
+                             : "standard input cannot be read";
+      return listed;
+    }
+    // Typed into a shell, the line keeps the line end that ended it.
+    line = *decoded;
+    if (line.ends_with(L'\n'))
+      line.pop_back();
+    if (line.ends_with(L'\r'))
+      line.pop_back();
+  }
+  if (line.empty() || line.find(L'\0') != WideString::npos) {
+    listed.problem = line.empty() ? "standard input holds no command line (an empty line has no "
+                                    "program)"
+                                  : "the command line holds U+0000, which ends any command line";
+    return listed;
+  }
+  const std::vector<WideString> split = platform::SplitAsTheRecorder(line);
+  if (split.empty()) {
+    listed.problem = "the command line cannot be split";
+    return listed;
+  }
+  listed.shown.line = line;
+  listed.shown.list = {split.front(), {split.begin() + 1, split.end()}};
+  const std::vector<WideString> runtime = text::SplitCommandLine(line, text::SplitRules::kRuntime);
+  if (runtime != split)
+    listed.shown.runtime = ArgumentList{runtime.front(), {runtime.begin() + 1, runtime.end()}};
+  return listed;
+}
+
+int ShowList(Session &session) {
+  const Listed listed = ListToShow(session.options);
+  if (!listed.problem.empty())
+    return Complain(session, listed.problem);
+  const ShownList &shown = listed.shown;
+  const std::vector<WideString> &arguments = shown.list.arguments;
+  switch (session.options.mode) {
+  case Mode::Json:
+    Say(session, JsonListView(shown));
+    return kReaderDone;
+  case Mode::Null:
+    if (!platform::WriteBytes(platform::Stream::Output,
+                              NullSeparated(arguments, session.byteEscapes)))
+      session.outputFailed = true;
+    return kReaderDone;
+  case Mode::Expect: {
+    // The recorder's reading decides; the C runtime's is worth knowing either way.
+    const std::string note =
+        shown.runtime ? " (" + RuntimeDiffers(*shown.runtime, session.byteEscapes) + ")" : "";
+    const std::string difference =
+        ListDifference(arguments, session.options.expected, "the line", session.byteEscapes);
+    if (!difference.empty() || !note.empty())
+      Say(session,
+          (difference.empty() ? "the arguments are as expected" : difference) + note + "\n");
+    return difference.empty() ? kReaderDone : kReaderUncertain;
+  }
+  case Mode::Quote:
+    return PrintQuoted(session, shown.list);
+  default:
+    Say(session, PlainListView(shown, session.byteEscapes));
+    return kReaderDone;
+  }
+}
+
 int ShowLog(Session &session, const fs::path &path) {
   const bool byteEscapes = session.byteEscapes;
   const WideString file = platform::UnitsOf(path);
   const Read read = ReadLog(path);
-  if (!read.outcome.problem.empty())
-    return Complain(session, Visible(file, byteEscapes) + ": " + read.outcome.problem);
+  if (!read.outcome.problem.empty()) {
+    // "--quote cmd" reads a log named cmd: say how to choose a form instead.
+    const std::wstring name = platform::UnitsOf(path);
+    const bool formNamed =
+        session.options.mode == Mode::Quote && QuoteFormNamed(name) && !fs::exists(path);
+    return Complain(session, Visible(file, byteEscapes) + ": " + read.outcome.problem +
+                                 (formNamed ? " (to choose a form, write --quote=" +
+                                                  Visible(name, byteEscapes) + ")"
+                                            : ""));
+  }
   session.newestRead = std::max(session.newestRead, platform::ModifiedTime(path));
   const ShownLog log{file, TimeOfName(platform::UnitsOf(path.filename())), read.outcome.reading,
                      OwnerName(path)};
@@ -196,13 +343,17 @@ int ShowLog(Session &session, const fs::path &path) {
     Say(session, JsonView(log));
     return status;
   case Mode::Null:
-    // Only the bytes go out, with no room to say that they might be wrong.
+  case Mode::Quote:
+    // Only the bytes or the line go out, with no room to say that they might be wrong.
     if (status != kReaderDone)
       return Complain(session,
                       Visible(file, byteEscapes) + ": " + WhyUncertain(log.reading) +
                           ", so its arguments are not certain: nothing printed",
                       status);
-    if (!platform::WriteBytes(platform::Stream::Output, NullSeparated(log.reading, byteEscapes)))
+    if (session.options.mode == Mode::Quote)
+      return PrintQuoted(session, {log.reading.program, log.reading.arguments});
+    if (!platform::WriteBytes(platform::Stream::Output,
+                              NullSeparated(log.reading.arguments, byteEscapes)))
       session.outputFailed = true;
     return status;
   case Mode::Expect:
@@ -229,6 +380,8 @@ int Run(Session &session, std::int64_t started) {
     Say(session, "tarnwhistle-read " TARNWHISTLE_VERSION "\n");
     return kReaderDone;
   }
+  if (options.source != Source::Log)
+    return ShowList(session);
   std::vector<fs::path> paths;
   for (const WideString &file : options.files)
     paths.push_back(platform::PathOf(file));

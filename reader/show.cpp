@@ -68,6 +68,36 @@ std::string OneReading(const Reading &reading, const ArgumentList &list, bool by
   return text;
 }
 
+// The program and each argument on a line of its own.
+std::string ListLines(const ArgumentList &list, bool byteEscapes) {
+  std::string text = "Program: " + Bracketed(list.program, byteEscapes) + "\n";
+  for (std::size_t i = 0; i < list.arguments.size(); ++i)
+    text +=
+        "ARG[" + std::to_string(i + 1) + "] " + Bracketed(list.arguments[i], byteEscapes) + "\n";
+  return text;
+}
+
+// The text, and a line saying what its escapes stand for when it holds any.
+std::string WithEscapesNote(std::string text, bool byteEscapes) {
+  if (text.find('<') != std::string::npos)
+    text += "Escapes: <TAB>, <CR>, <LF> and <U+XXXX> stand for characters that would not show or "
+            "could be mistaken" +
+            std::string(byteEscapes ? ", <0xXX> for a byte that is not UTF-8" : "") +
+            "; << is a <.\n";
+  return text;
+}
+
+// "program":...,"arguments":[...]
+std::string JsonList(const ArgumentList &list) {
+  std::string json = "\"program\":" + Json(list.program) + ",\"arguments\":[";
+  for (std::size_t i = 0; i < list.arguments.size(); ++i) {
+    if (i > 0)
+      json += ',';
+    json += Json(list.arguments[i]);
+  }
+  return json += "]";
+}
+
 } // namespace
 
 std::string Visible(std::wstring_view units, bool byteEscapes) {
@@ -106,10 +136,7 @@ std::string PlainView(const ShownLog &log, bool byteEscapes) {
     text += "Time: " + *log.time + "\n";
   if (log.owner)
     text += "Owner: " + Visible(*log.owner, byteEscapes) + "\n";
-  text += "Program: " + Bracketed(reading.program, byteEscapes) + "\n";
-  for (std::size_t i = 0; i < reading.arguments.size(); ++i)
-    text +=
-        "ARG[" + std::to_string(i + 1) + "] " + Bracketed(reading.arguments[i], byteEscapes) + "\n";
+  text += ListLines({reading.program, reading.arguments}, byteEscapes);
   const std::string count = Arguments(reading.arguments.size());
   if (!reading.complete) {
     text += count + " so far: the record is cut short (the last line may be incomplete, and no "
@@ -127,11 +154,27 @@ std::string PlainView(const ShownLog &log, bool byteEscapes) {
     for (std::size_t i = 1; i < reading.fitting.size(); ++i)
       text += "Also fits: " + OneReading(reading, reading.fitting[i], byteEscapes) + "\n";
   }
-  if (text.find('<') != std::string::npos)
-    text += "Escapes: <TAB>, <CR>, <LF> and <U+XXXX> stand for characters that would not show or "
-            "could be mistaken" +
-            std::string(byteEscapes ? ", <0xXX> for a byte that is not UTF-8" : "") +
-            "; << is a <.\n";
+  return WithEscapesNote(std::move(text), byteEscapes);
+}
+
+std::string PlainListView(const ShownList &shown, bool byteEscapes) {
+  std::string text;
+  if (shown.line)
+    text += "Line: " + Bracketed(*shown.line, byteEscapes) + "\n";
+  text += ListLines(shown.list, byteEscapes);
+  text += Arguments(shown.list.arguments.size()) +
+          (shown.line ? ", as the recorder's splitter reads the line.\n" : ", as given.\n");
+  if (shown.runtime)
+    text += RuntimeDiffers(*shown.runtime, byteEscapes) + ".\n";
+  return WithEscapesNote(std::move(text), byteEscapes);
+}
+
+std::string RuntimeDiffers(const ArgumentList &runtime, bool byteEscapes) {
+  std::string text = "A program built with Microsoft's C runtime receives another list: program " +
+                     Bracketed(runtime.program, byteEscapes) + ", " +
+                     Arguments(runtime.arguments.size());
+  for (const WideString &argument : runtime.arguments)
+    text.append(1, ' ').append(Bracketed(argument, byteEscapes));
   return text;
 }
 
@@ -149,15 +192,9 @@ std::string JsonView(const ShownLog &log) {
   }
   json += ",\"owner\":";
   json += log.owner ? Json(*log.owner) : "null";
-  json += ",\"program\":";
-  json += Json(reading.program);
-  json += ",\"arguments\":[";
-  for (std::size_t i = 0; i < reading.arguments.size(); ++i) {
-    if (i > 0)
-      json += ',';
-    json += Json(reading.arguments[i]);
-  }
-  json += "],\"return_code\":";
+  json += ",";
+  json += JsonList({reading.program, reading.arguments});
+  json += ",\"return_code\":";
   json += reading.returnCode ? std::to_string(*reading.returnCode) : "null";
   json += ",\"complete\":";
   json += reading.complete ? "true" : "false";
@@ -166,9 +203,18 @@ std::string JsonView(const ShownLog &log) {
   return json += "}\n";
 }
 
-std::string NullSeparated(const Reading &reading, bool byteEscapes) {
+std::string JsonListView(const ShownList &shown) {
+  std::string json = "{\"line\":";
+  json += shown.line ? Json(*shown.line) : "null";
+  json += "," + JsonList(shown.list);
+  if (shown.runtime)
+    json += ",\"c_runtime\":{" + JsonList(*shown.runtime) + "}";
+  return json += "}\n";
+}
+
+std::string NullSeparated(const std::vector<WideString> &arguments, bool byteEscapes) {
   std::string out;
-  for (const WideString &argument : reading.arguments)
+  for (const WideString &argument : arguments)
     out += text::ReceivedBytes(argument, byteEscapes) + '\0';
   return out;
 }
@@ -192,11 +238,22 @@ std::string FirstDifference(const Reading &reading, const std::vector<WideString
     }
     return text;
   }
+  if (found != expected)
+    return ListDifference(found, expected, "the log", byteEscapes);
+  if (!reading.countAgrees)
+    return "the arguments are as expected, but ReturnCode = " +
+           std::to_string(reading.returnCode.value_or(0)) + " does not fit their count";
+  return "the arguments are as expected, but the file is not exactly their record";
+}
+
+std::string ListDifference(const std::vector<WideString> &found,
+                           const std::vector<WideString> &expected, const std::string &where,
+                           bool byteEscapes) {
   for (std::size_t i = 0; i < found.size() && i < expected.size(); ++i)
     if (found[i] != expected[i])
       return "ARG[" + std::to_string(i + 1) + "] differs: expected " +
              Bracketed(expected[i], byteEscapes) + ", found " + Bracketed(found[i], byteEscapes);
-  const std::string counts = " (the log has " + Arguments(found.size()) + ", expected " +
+  const std::string counts = " (" + where + " has " + Arguments(found.size()) + ", expected " +
                              std::to_string(expected.size()) + ")";
   if (found.size() < expected.size())
     return "ARG[" + std::to_string(found.size() + 1) + "] " +
@@ -204,8 +261,5 @@ std::string FirstDifference(const Reading &reading, const std::vector<WideString
   if (found.size() > expected.size())
     return "ARG[" + std::to_string(expected.size() + 1) + "] " +
            Bracketed(found[expected.size()], byteEscapes) + " was not expected" + counts;
-  if (!reading.countAgrees)
-    return "the arguments are as expected, but ReturnCode = " +
-           std::to_string(reading.returnCode.value_or(0)) + " does not fit their count";
-  return "the arguments are as expected, but the file is not exactly their record";
+  return "";
 }

@@ -33,12 +33,36 @@ std::string PlainView(const ShownLog &log, bool byteEscapes);
 // ambiguous.
 std::string JsonView(const ShownLog &log);
 
+// A list that comes from a command line split, or from the reader's own arguments.
+struct ShownList {
+  std::optional<WideString> line;      // the command line, when the list comes from one
+  ArgumentList list;                   // by the recorder's rules
+  std::optional<ArgumentList> runtime; // by the C runtime's rules, where they give another list
+};
+
+// The line, the program and each argument between [ and ], their count, and the C runtime's
+// list where it differs.
+std::string PlainListView(const ShownList &shown, bool byteEscapes);
+
+// One JSON object on one line: line, program, arguments, and c_runtime (program and arguments)
+// where the C runtime's list differs.
+std::string JsonListView(const ShownList &shown);
+
+// A sentence saying what a program built with the C runtime receives instead.
+std::string RuntimeDiffers(const ArgumentList &runtime, bool byteEscapes);
+
 // Each argument's bytes followed by a NUL.
-std::string NullSeparated(const Reading &reading, bool byteEscapes);
+std::string NullSeparated(const std::vector<WideString> &arguments, bool byteEscapes);
 
 // One line saying how the log's arguments differ from the expected ones: the first argument that
 // differs, one missing or one too many, or why the log cannot show exactly these.
 std::string FirstDifference(const Reading &reading, const std::vector<WideString> &expected,
                             bool byteEscapes);
+
+// The first difference between two argument lists, as FirstDifference words it, naming where the
+// found ones come from in counts ("the log"); empty when they are the same.
+std::string ListDifference(const std::vector<WideString> &found,
+                           const std::vector<WideString> &expected, const std::string &where,
+                           bool byteEscapes);
 
 #endif

@@ -58,7 +58,7 @@ TEST(Show, GivesBackTheBytesReceivedAndValidJson) {
   reading.complete = false;
   reading.returnCode.reset();
   EXPECT_NE(JsonView({L"x.log", std::nullopt, reading}).find("\"time\":null,"), std::string::npos);
-  EXPECT_EQ(NullSeparated(reading, false),
+  EXPECT_EQ(NullSeparated(reading.arguments, false),
             std::string("say \"hi\"\r\n\t\x01\0"
                         "\xED\xA0\x80\xE2\x80\xA8\xF0\x9F\x98\x80\0\0",
                         25));
@@ -122,4 +122,24 @@ TEST(Show, OwnerFollowsTheTimeInEveryView) {
                                "\"owner\":\"NT SERVICE\\\\svc\u00A0x\",\"program\":\"rec\""),
             std::string::npos)
       << JsonView(log);
+}
+
+TEST(Show, AListSplitFromALineSaysWhereTheCRuntimeDiffers) {
+  ShownList shown{L"p \"a\"\"b\" c", {L"p", {L"a\"b", L"c"}}, std::nullopt};
+  EXPECT_EQ(PlainListView(shown, false),
+            "Line: [p \"a\"\"b\" c]\nProgram: [p]\nARG[1] [a\"b]\nARG[2] [c]\n"
+            "2 arguments, as the recorder's splitter reads the line.\n");
+  EXPECT_EQ(
+      JsonListView(shown),
+      "{\"line\":\"p \\\"a\\\"\\\"b\\\" c\",\"program\":\"p\",\"arguments\":[\"a\\\"b\",\"c\"]}\n");
+  shown.runtime = ArgumentList{L"p", {L"a\"b c"}};
+  EXPECT_NE(PlainListView(shown, false)
+                .find("\nA program built with Microsoft's C runtime receives another list: "
+                      "program [p], 1 argument [a\"b c].\n"),
+            std::string::npos);
+  EXPECT_NE(
+      JsonListView(shown).find(",\"c_runtime\":{\"program\":\"p\",\"arguments\":[\"a\\\"b c\"]}}"),
+      std::string::npos);
+  shown.line.reset();
+  EXPECT_EQ(JsonListView(shown).substr(0, 12), "{\"line\":null");
 }

@@ -1,6 +1,8 @@
 // Converting text between code units and bytes.
 #include "text/codec.h"
 
+#include <algorithm>
+
 namespace text {
 
 namespace {
@@ -107,6 +109,13 @@ std::uint32_t CodePointAt(std::wstring_view units, std::size_t i, std::size_t *l
   return unit;
 }
 
+bool HasLoneSurrogate(std::wstring_view units) {
+  for (std::size_t i = 0, length = 0; i < units.size(); i += length)
+    if (IsSurrogate(CodePointAt(units, i, &length)))
+      return true;
+  return false;
+}
+
 void AppendUtf8(std::string &out, std::uint32_t point) {
   if (point < 0x80) {
     out.push_back(static_cast<char>(point));
@@ -123,6 +132,27 @@ void AppendUtf8(std::string &out, std::uint32_t point) {
     out.push_back(static_cast<char>(0x80 | ((point >> 6) & 0x3F)));
     out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
   }
+}
+
+std::optional<std::wstring> DecodeText(std::string_view bytes) {
+  const bool little = bytes.starts_with("\xFF\xFE"), big = bytes.starts_with("\xFE\xFF");
+  if (little || big) {
+    bytes.remove_prefix(2);
+    if (bytes.size() % 2 != 0)
+      return std::nullopt;
+    std::wstring units = UnitsOfLittleEndian(bytes);
+    if (big)
+      for (wchar_t &unit : units)
+        unit = static_cast<wchar_t>((unit >> 8 & 0xFF) | (unit & 0xFF) << 8);
+    return units;
+  }
+  if (bytes.starts_with("\xEF\xBB\xBF"))
+    bytes.remove_prefix(3);
+  std::wstring units = DecodeBytes(bytes);
+  if (std::any_of(units.begin(), units.end(),
+                  [](wchar_t unit) { return IsEscapedByte(static_cast<std::uint32_t>(unit)); }))
+    return std::nullopt;
+  return units;
 }
 
 std::string LittleEndianBytes(std::wstring_view units) {

@@ -37,12 +37,19 @@ std::optional<std::string> EncodeUnits(std::wstring_view units);
 // The code point at units[i] and how many units it takes; a lone surrogate stands for itself.
 std::uint32_t CodePointAt(std::wstring_view units, std::size_t i, std::size_t *length);
 
+// Whether the units hold a surrogate that is not half of a pair (an escaped byte is one).
+bool HasLoneSurrogate(std::wstring_view units);
+
 // UTF-8, or for a lone surrogate the same three-byte form that keeps its value.
 void AppendUtf8(std::string &out, std::uint32_t point);
 
 // The text as the bytes a program received: UTF-8, escaped bytes restored when asked, and any
 // other lone surrogate in the three-byte form.
 std::string ReceivedBytes(std::wstring_view units, bool byteEscapes);
+
+// Text from a stream: UTF-16 when it opens with a byte-order mark (either order), else UTF-8,
+// whose own mark is dropped. Nothing when it is not valid in its encoding.
+std::optional<std::wstring> DecodeText(std::string_view bytes);
 
 // UTF-16 little-endian, as the log holds it, and back; a last odd byte is left out.
 std::string LittleEndianBytes(std::wstring_view units);

@@ -79,6 +79,11 @@ pid_t Start(const std::vector<std::string> &argv, const Options &options, int ou
     dup2(outputPipe[1], STDOUT_FILENO);
     dup2(errorPipe[1], STDERR_FILENO);
     int closed[2];
+    if (!options.inputFile.empty()) {
+      const int file = open(options.inputFile.c_str(), O_RDONLY);
+      if (file < 0 || dup2(file, STDIN_FILENO) < 0)
+        _exit(kNotSetUp);
+    }
     if (!options.outputFile.empty()) {
       const int file = open(options.outputFile.c_str(), O_WRONLY);
       if (file < 0 || dup2(file, STDOUT_FILENO) < 0)

@@ -23,6 +23,7 @@ struct Options {
   std::vector<std::string> environment = {}; // NAME=value entries, the whole environment
   long fileSizeLimit = -1;                   // bytes, when set
   bool refuseChmod = false;                  // chmod calls fail with EPERM, as on some file systems
+  std::string inputFile = {};                // standard input comes from this file, when set
   std::string outputFile = {};               // standard output goes to this file, when set
   bool outputClosed = false;           // standard output is a pipe no one reads, SIGPIPE ignored
   std::string program = ProgramPath(); // what to run

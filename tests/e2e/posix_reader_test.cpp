@@ -357,3 +357,68 @@ TEST_F(PosixReader, WaitTakesTheLogOfALauncherStartedAtOnceAndNeverThePassBefore
   EXPECT_EQ(read.status(), 2) << read.output;
   EXPECT_NE(read.error.find("no new log within 0.5 seconds"), std::string::npos) << read.error;
 }
+
+TEST_F(PosixReader, QuotesAListSoThatItArrivesExactlyOrRefusesIt) {
+  // The sh form, run by the shell: the recorder must receive exactly the list, bytes and all.
+  std::vector<std::string> list = {launch::ProgramPath()};
+  for (const std::string &argument : kHardArguments)
+    if (argument != "--expect") // --args would take it for the reader's own
+      list.push_back(argument);
+  std::vector<std::string> quote = {"--quote", "--args"};
+  quote.insert(quote.end(), list.begin(), list.end());
+  const std::string folder = NewFolder();
+  launch::Result read = Read(folder, quote);
+  ASSERT_EQ(read.status(), 0) << read.error;
+  ASSERT_TRUE(read.output.ends_with("\n"));
+  const launch::Result shell = launch::Run(
+      {"sh", "-c", read.output}, {.environment = {"TMPDIR=" + folder}, .program = "/bin/sh"});
+  EXPECT_EQ(shell.status(), static_cast<int>(list.size() - 1)) << read.output << shell.error;
+  read = Read(folder, Expecting({list.begin() + 1, list.end()}));
+  EXPECT_EQ(read.status(), 0) << read.output;
+
+  // A line split, shown and checked, and given back in its canonical form.
+  const std::string input = folder + "/line";
+  launch::WriteFileBytes(input, "\xFF\xFE" + expected::LittleEndian(u"p  \"a\"\"b\"  c\r\n"));
+  launch::Options fromInput = {.environment = {"TMPDIR=" + folder},
+                               .program = launch::ReaderPath()};
+  fromInput.inputFile = input;
+  read = launch::Run({"tarnwhistle-read", "--split", "-", "--json"}, fromInput);
+  EXPECT_EQ(
+      read.output,
+      "{\"line\":\"p  \\\"a\\\"\\\"b\\\"  c\",\"program\":\"p\",\"arguments\":"
+      "[\"a\\\"b  c\"],\"c_runtime\":{\"program\":\"p\",\"arguments\":[\"a\\\"b\",\"c\"]}}\n");
+  read = launch::Run({"tarnwhistle-read", "--split", "-", "--expect", "--", "a\"b  c"}, fromInput);
+  EXPECT_EQ(read.status(), 0);
+  EXPECT_NE(read.output.find("as expected (A program built with Microsoft's C runtime receives"),
+            std::string::npos)
+      << read.output;
+  read = Read(folder, {"--split", "p  \"a b\"\tc\\\\\"d\"", "--quote=createprocess"});
+  EXPECT_EQ(read.output, "p \"a b\" c\\d\n");
+
+  const struct {
+    std::vector<std::string> arguments;
+    int status;
+    std::string error;
+  } refusals[] = {
+      {{"--quote=cmd", "--args", "p", "a", "b\nc"}, 2, "ARG[2] holds a CR, LF or Ctrl-Z"},
+      {{"--quote=createprocess", "--args", "p\"q", "a"}, 2, "the program holds a quote"},
+      {{"--quote=createprocess", "--args", "p", "\xFF"},
+       2,
+       "ARG[1] holds a lone surrogate or a byte that is not UTF-8"},
+      {{"--quote", "cmd"}, 2, "cmd: no such file (to choose a form, write --quote=cmd)"},
+      {{"--split", ""}, 2, "--split needs a command line"},
+  };
+  for (const auto &c : refusals) {
+    read = Read(folder, c.arguments);
+    EXPECT_EQ(read.status(), c.status) << c.error;
+    EXPECT_EQ(read.output, "") << c.error;
+    EXPECT_NE(read.error.find(c.error), std::string::npos) << read.error;
+  }
+  // An uncertain log gives no line.
+  const std::string log = folder + "/" + launch::FilesIn(folder).at(0);
+  const std::string bytes = launch::ReadFileBytes(log);
+  launch::WriteFileBytes(folder + "/cut.log", bytes.substr(0, bytes.size() - 3));
+  read = Read(folder, {"--quote", folder + "/cut.log"});
+  EXPECT_EQ(read.status(), 1);
+  EXPECT_EQ(read.output, "");
+}

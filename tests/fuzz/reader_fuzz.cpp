@@ -42,7 +42,7 @@ ReadOutcome ReadAndShow(std::string_view bytes) {
   if (outcome.problem.empty()) {
     const ShownLog log{L"x.log", std::nullopt, outcome.reading};
     Check(!PlainView(log, true).empty() && !JsonView(log).empty(), "nothing shown");
-    NullSeparated(outcome.reading, false);
+    NullSeparated(outcome.reading.arguments, false);
   }
   return outcome;
 }
