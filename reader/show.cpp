@@ -206,9 +206,9 @@ std::string JsonView(const ShownLog &log) {
 std::string JsonListView(const ShownList &shown) {
   std::string json = "{\"line\":";
   json += shown.line ? Json(*shown.line) : "null";
-  json += "," + JsonList(shown.list);
+  json.append(1, ',').append(JsonList(shown.list));
   if (shown.runtime)
-    json += ",\"c_runtime\":{" + JsonList(*shown.runtime) + "}";
+    json.append(",\"c_runtime\":{").append(JsonList(*shown.runtime)).append(1, '}');
   return json += "}\n";
 }
 

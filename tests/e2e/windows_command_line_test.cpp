@@ -232,12 +232,6 @@ namespace {
 
 using WindowsCmd = launch::Test;
 
-std::wstring CmdPath() {
-  wchar_t folder[MAX_PATH];
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-  return std::wstring(folder, length) + L"\\cmd.exe";
-}
-
 } // namespace
 
 // Each list goes through the cmd form into a batch file saved as UTF-8, which cmd runs after
@@ -267,7 +261,7 @@ TEST_F(WindowsCmd, BatchLineDeliversTheListToTheProgram) {
                                        launch::Narrow(quoted.line) + "\r\n");
     const std::wstring folder = NewFolder();
     const Outcome outcome =
-        RunIn(folder, L"cmd.exe /d /s /c \"\"" + script + L"\"\"", {}, CmdPath());
+        RunIn(folder, L"cmd.exe /d /s /c \"\"" + script + L"\"\"", {}, launch::CmdPath());
     const int status = static_cast<int>(arguments.size());
     EXPECT_EQ(outcome.status, static_cast<DWORD>(status));
     ExpectOneLog(folder, outcome, launch::RecordOf(list[0], arguments, status));

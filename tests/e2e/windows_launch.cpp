@@ -120,6 +120,12 @@ std::wstring Variable(const wchar_t *name) {
   return value;
 }
 
+std::wstring CmdPath() {
+  wchar_t folder[MAX_PATH];
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  return std::wstring(folder, length) + L"\\cmd.exe";
+}
+
 bool UnderWine() {
   return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }

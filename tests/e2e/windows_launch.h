@@ -53,6 +53,9 @@ DWORD Run(const std::wstring &commandLine, const Environment &environment,
 // A variable of the test's own environment; empty when it is not set.
 std::wstring Variable(const wchar_t *name);
 
+// The system's cmd.exe.
+std::wstring CmdPath();
+
 // Whether the tests run under Wine rather than Windows.
 bool UnderWine();
 

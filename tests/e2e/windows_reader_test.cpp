@@ -191,3 +191,41 @@ TEST_F(WindowsReader, WaitTakesTheLogOfALauncherStartedAtOnceAndNeverThePassBefo
   EXPECT_EQ(read.status, 2u) << read.output;
   EXPECT_NE(read.output.find("no new log within 1 second"), std::string::npos) << read.output;
 }
+
+// Each Windows form of --quote, printed by the real reader and used as it is meant to be: the
+// recorder started by CreateProcess with the line, with the program before the arguments line,
+// and from a batch file by cmd, must receive exactly the list.
+TEST_F(WindowsReader, QuotesALineThatDeliversTheListInEachForm) {
+  const std::wstring given = L"\"two words\" \"\" \"a\\\"b\" \"C:\\Program Files\\App\\\\\" 100% "
+                             L"a&b (x) \"say \\\"hi\\\" & exit\" ^";
+  const std::vector<std::wstring> arguments = {
+      L"two words",         L"", L"a\"b", L"C:\\Program Files\\App\\", L"100%", L"a&b", L"(x)",
+      L"say \"hi\" & exit", L"^"};
+  const int status = static_cast<int>(arguments.size());
+  const std::wstring program = launch::ProgramPath();
+  const auto quoted = [&](const std::wstring &form, const std::wstring &element0) {
+    const Read read =
+        ReadIn(NewFolder(), L"--quote=" + form + L" --args \"" + element0 + L"\" " + given);
+    EXPECT_EQ(read.status, 0u) << read.output;
+    EXPECT_TRUE(read.output.ends_with("\n")) << read.output;
+    std::wstring line(read.output.begin(), read.output.end() - (read.output.empty() ? 0 : 1));
+    return line;
+  };
+
+  std::wstring folder = NewFolder();
+  Outcome outcome = RunIn(folder, quoted(L"createprocess", program));
+  EXPECT_EQ(outcome.status, static_cast<DWORD>(status));
+  ExpectOneLog(folder, outcome, launch::RecordOf(program, arguments, status));
+
+  folder = NewFolder();
+  outcome = RunIn(folder, L"rec.exe " + quoted(L"arguments", L"rec.exe"));
+  ExpectOneLog(folder, outcome, launch::RecordOf(L"rec.exe", arguments, status));
+
+  const std::wstring script = NewFolder() + L"run.cmd";
+  launch::WriteFileBytes(script,
+                         "@echo off\r\n" + launch::Narrow(quoted(L"cmd", program)) + "\r\n");
+  folder = NewFolder();
+  outcome = RunIn(folder, L"cmd.exe /d /s /c \"\"" + script + L"\"\"", {}, launch::CmdPath());
+  EXPECT_EQ(outcome.status, static_cast<DWORD>(status));
+  ExpectOneLog(folder, outcome, launch::RecordOf(program, arguments, status));
+}
