@@ -149,7 +149,10 @@ void WriteFileBytes(const std::string &path, const std::string &bytes) {
 }
 
 std::string LocalTimestamp(int shiftSeconds) {
-  const time_t now = time(nullptr) + shiftSeconds;
+  // The clock the program reads: time() reads a coarser one, up to a tick behind it.
+  timespec precise = {};
+  clock_gettime(CLOCK_REALTIME, &precise);
+  const time_t now = precise.tv_sec + shiftSeconds;
   tm local;
   localtime_r(&now, &local);
   char text[32];

@@ -118,7 +118,9 @@ TEST_F(PosixRun, DecodesUtf8AndKeepsInvalidBytesAsEscapes) {
 TEST_F(PosixRun, NamesTheFileInLocalTime) {
   // A fixed offset of +05:45 with no daylight saving: local time is plain arithmetic on UTC.
   const auto zoned = [] {
-    const time_t now = time(nullptr) + 5 * 3600 + 45 * 60;
+    timespec precise = {};
+    clock_gettime(CLOCK_REALTIME, &precise);
+    const time_t now = precise.tv_sec + 5 * 3600 + 45 * 60;
     tm shifted;
     gmtime_r(&now, &shifted);
     char text[32];
