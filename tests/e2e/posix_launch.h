@@ -23,6 +23,7 @@ struct Options {
   std::vector<std::string> environment = {}; // NAME=value entries, the whole environment
   long fileSizeLimit = -1;                   // bytes, when set
   bool refuseChmod = false;                  // chmod calls fail with EPERM, as on some file systems
+  int creationMask = -1;                     // the umask, when set
   std::string program = ProgramPath();       // what to run
 };
 
