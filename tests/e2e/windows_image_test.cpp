@@ -75,18 +75,16 @@ TEST(Image, IsA64BitGuiProgramImportingOnlyWindowsSystemLibraries) {
   EXPECT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
   EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 
-  // Loaded at a random address with 64-bit entropy, no code run from data, and (with MSVC)
+  // Loaded at a random address with 64-bit entropy, no code run from data, and with MSVC
   // Control Flow Guard.
-  for (const WORD flag :
-       {IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE, IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA,
-        IMAGE_DLLCHARACTERISTICS_NX_COMPAT, IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE
+  unsigned expected =
+      IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA |
+      IMAGE_DLLCHARACTERISTICS_NX_COMPAT | IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE;
 #ifdef _MSC_VER
-        ,
-        IMAGE_DLLCHARACTERISTICS_GUARD_CF
+  expected |= IMAGE_DLLCHARACTERISTICS_GUARD_CF;
 #endif
-       })
-    EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics & flag)
-        << "characteristic 0x" << std::hex << flag << " is missing";
+  EXPECT_EQ(nt.OptionalHeader.DllCharacteristics & expected, expected)
+      << "characteristics 0x" << std::hex << nt.OptionalHeader.DllCharacteristics;
   EXPECT_GE(nt.OptionalHeader.MajorSubsystemVersion, 6);
 
   const std::vector<std::string> imports = ImportedLibraries(image);
