@@ -42,13 +42,21 @@ int wmain(int argc, wchar_t **argv) {
       startup.cb = sizeof startup;
       PROCESS_INFORMATION info;
       LARGE_INTEGER start, end;
-      QueryPerformanceCounter(&start);
-      if (!CreateProcessW(argv[4 + p], line.data(), nullptr, nullptr, FALSE,
-                          CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
-                          &info)) {
-        std::fprintf(stderr, "cannot start program %d: error %lu\n", p, GetLastError());
-        return 1;
+      // Under load Wine now and then fails a start of the longest command line with error 1359
+      // (an internal error): a failed start is tried again, untimed, rather than end the run.
+      bool started = false;
+      for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0)
+          Sleep(200);
+        QueryPerformanceCounter(&start);
+        started = CreateProcessW(argv[4 + p], line.data(), nullptr, nullptr, FALSE,
+                                 CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
+                                 &info) != FALSE;
+        if (!started)
+          std::fprintf(stderr, "cannot start program %d: error %lu\n", p, GetLastError());
       }
+      if (!started)
+        return 1;
       WaitForSingleObject(info.hProcess, INFINITE);
       QueryPerformanceCounter(&end);
       CloseHandle(info.hThread);

@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -28,24 +29,55 @@ int DescriptorOf(platform::HANDLE handle) {
   return static_cast<int>(reinterpret_cast<std::intptr_t>(handle));
 }
 
-// Takes the newly opened file for the log, or refuses it: the name is predictable and the
-// directory may be shared, so it must be our own plain file, locked by no other process (either
-// kind of lock: other programs and other runs may use flock or fcntl). Nothing is truncated until
-// every check has passed, so a refused file keeps its content.
-bool ClaimLogFile(int descriptor) {
+// Opens the file at the name for writing, creating it only where nothing is, so that the run
+// knows whether the file is of its own making. Never follows a symbolic link, and never blocks on
+// a FIFO planted at the name. -1 on failure.
+int OpenOrCreate(const char *path, bool *created) {
+  constexpr int flags = O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+  // Bounded: something that keeps appearing and vanishing at the name must not hold the run.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    int descriptor = open(path, flags | O_CREAT | O_EXCL, S_IRUSR | S_IWUSR);
+    *created = descriptor >= 0;
+    if (descriptor >= 0 || errno != EEXIST)
+      return descriptor;
+    descriptor = open(path, flags);
+    if (descriptor >= 0 || errno != ENOENT)
+      return descriptor;
+  }
+  return -1;
+}
+
+enum class Claim { Taken, Refused, HeldByAnother };
+
+// Takes the opened file for the log, or refuses it: the name is predictable and the directory may
+// be shared, so it must be our own plain file, locked by no other process (either kind of lock:
+// other programs and other runs may use flock or fcntl). Nothing is truncated until every check
+// has passed, so a refused file keeps its content.
+Claim ClaimLogFile(int descriptor) {
   struct stat status;
   if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode) || status.st_uid != geteuid() ||
       status.st_nlink != 1)
-    return false;
+    return Claim::Refused;
   struct flock lock = {};
   lock.l_type = F_WRLCK;
   lock.l_whence = SEEK_SET;
   if (fcntl(descriptor, F_SETLK, &lock) != 0 || flock(descriptor, LOCK_EX | LOCK_NB) != 0)
-    return false;
-  // The record holds command lines, which can hold secrets.
+    return Claim::HeldByAnother;
+  // The record holds command lines, which can hold secrets. A umask can leave a new file with
+  // less than 0600, and some file systems (FAT, some FUSE ones) refuse fchmod.
   if ((status.st_mode & 07777) != 0600 && fchmod(descriptor, 0600) != 0)
-    return false;
-  return ftruncate(descriptor, 0) == 0;
+    return Claim::Refused;
+  return ftruncate(descriptor, 0) == 0 ? Claim::Taken : Claim::Refused;
+}
+
+// Removes a file this run created and then refused, if the name still leads to it. In a directory
+// with the sticky bit, as shared temporary directories have, no other user can put something else
+// at the name between the check and the removal.
+void RemoveIfStillNamed(const char *path, int descriptor) {
+  struct stat opened, named;
+  if (fstat(descriptor, &opened) == 0 && lstat(path, &named) == 0 &&
+      opened.st_dev == named.st_dev && opened.st_ino == named.st_ino)
+    unlink(path);
 }
 
 } // namespace
@@ -129,14 +161,16 @@ HANDLE CreateFileW(const wchar_t *fileName, DWORD desiredAccess, DWORD shareMode
   const std::optional<std::string> path = text::EncodeUnits(fileName);
   if (!path)
     return INVALID_HANDLE_VALUE;
-  // Not truncated at open: a file that turns out not to be ours must keep its content. Non-blocking
-  // so that a FIFO planted at the name cannot hang the run.
-  const int descriptor =
-      open(path->c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
-           S_IRUSR | S_IWUSR);
+  bool created = false;
+  const int descriptor = OpenOrCreate(path->c_str(), &created);
   if (descriptor < 0)
     return INVALID_HANDLE_VALUE;
-  if (!ClaimLogFile(descriptor)) {
+  const Claim claim = ClaimLogFile(descriptor);
+  if (claim != Claim::Taken) {
+    // A refused run leaves nothing of its own making. A file another process has locked is in
+    // use: another run may have opened it between our creation and our lock, and writes there.
+    if (created && claim == Claim::Refused)
+      RemoveIfStillNamed(path->c_str(), descriptor);
     close(descriptor);
     return INVALID_HANDLE_VALUE;
   }

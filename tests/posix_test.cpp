@@ -104,6 +104,15 @@ TEST(PosixPlatform, CreatesAPrivateFileAndRefusesWhatIsNotItsOwnPlainFile) {
   ASSERT_EQ(stat(log.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0600u);
 
+  // A new file that the umask leaves less than 0600 is made 0600 all the same.
+  const mode_t mask = umask(0277);
+  file = create(folder + "/masked.log");
+  umask(mask);
+  ASSERT_NE(file, platform::INVALID_HANDLE_VALUE);
+  platform::CloseHandle(file);
+  ASSERT_EQ(stat((folder + "/masked.log").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0600u);
+
   // An existing file of ours is emptied and made private again.
   ASSERT_EQ(chmod(log.c_str(), 0644), 0);
   file = create(log);
@@ -126,7 +135,8 @@ TEST(PosixPlatform, CreatesAPrivateFileAndRefusesWhatIsNotItsOwnPlainFile) {
   EXPECT_EQ(contentOf(target), "keep");
   EXPECT_EQ(create(folder + "/missing/x.log"), platform::INVALID_HANDLE_VALUE);
 
-  for (const char *name : {"/new.log", "/symlink.log", "/hardlink.log", "/fifo.log", "/target"})
+  for (const char *name :
+       {"/new.log", "/masked.log", "/symlink.log", "/hardlink.log", "/fifo.log", "/target"})
     unlink((folder + name).c_str());
   rmdir((folder + "/directory.log").c_str());
   EXPECT_EQ(rmdir(folder.c_str()), 0);

@@ -98,6 +98,8 @@ pid_t Start(const std::vector<std::string> &argv, const Options &options, int ou
                             static_cast<rlim_t>(options.fileSizeLimit)};
       setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (options.creationMask >= 0)
+      umask(static_cast<mode_t>(options.creationMask));
     if (options.refuseChmod && !RefuseChmod())
       _exit(kNotSetUp);
     execve(options.program.c_str(), arguments.data(), environment.data());

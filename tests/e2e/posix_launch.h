@@ -25,6 +25,7 @@ struct Options {
   bool refuseChmod = false;                  // chmod calls fail with EPERM, as on some file systems
   std::string inputFile = {};                // standard input comes from this file, when set
   std::string outputFile = {};               // standard output goes to this file, when set
+  int creationMask = -1;                     // the umask, when set
   bool outputClosed = false;           // standard output is a pipe no one reads, SIGPIPE ignored
   std::string program = ProgramPath(); // what to run
 };

@@ -1,5 +1,5 @@
-// What tarnwhistle.exe is as a file: a 64-bit GUI image that needs nothing from MinGW, with its
-// manifest and version resource.
+// What tarnwhistle.exe is as a file: a hardened 64-bit GUI image that needs nothing from MinGW,
+// with its manifest and version resource.
 #include "tests/e2e/windows_launch.h"
 
 #include <algorithm>
@@ -75,8 +75,17 @@ TEST(Image, IsA64BitGuiProgramImportingOnlyWindowsSystemLibraries) {
   EXPECT_EQ(nt.OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
   EXPECT_EQ(nt.OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 
-  EXPECT_TRUE(nt.OptionalHeader.DllCharacteristics &
-              IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE);
+  // Loaded at a random address with 64-bit entropy, no code run from data, and with MSVC
+  // Control Flow Guard.
+  unsigned expected =
+      IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA |
+      IMAGE_DLLCHARACTERISTICS_NX_COMPAT | IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE;
+#ifdef _MSC_VER
+  expected |= IMAGE_DLLCHARACTERISTICS_GUARD_CF;
+#endif
+  EXPECT_EQ(nt.OptionalHeader.DllCharacteristics & expected, expected)
+      << "characteristics 0x" << std::hex << nt.OptionalHeader.DllCharacteristics;
+  EXPECT_GE(nt.OptionalHeader.MajorSubsystemVersion, 6);
 
   const std::vector<std::string> imports = ImportedLibraries(image);
   EXPECT_NE(std::find(imports.begin(), imports.end(), "KERNEL32.dll"), imports.end());
@@ -113,4 +122,21 @@ TEST(Image, EmbedsAnAsInvokerManifestAndItsVersion) {
   EXPECT_EQ(text(L"OriginalFilename"), L"tarnwhistle.exe");
   EXPECT_EQ(text(L"ProductVersion"), TARNWHISTLE_VERSION_TEXT);
   EXPECT_NE(text(L"LegalCopyright").find(L"Tarnwhistle developers"), std::wstring::npos);
+}
+
+TEST(Image, ProjectsOwnObjectsUseTheStackProtector) {
+  // The program is stripped and holds the runtime's own protected functions: only the project's
+  // own objects tell how they were built. MSVC's /GS, on by default, calls its own check.
+#ifdef _MSC_VER
+  const std::string check = "__security_check_cookie";
+#else
+  const std::string check = "__stack_chk_fail";
+#endif
+  const std::wstring list = TARNWHISTLE_LIBRARIES;
+  for (std::size_t start = 0, end; start < list.size(); start = end + 1) {
+    end = std::min(list.find(L'|', start), list.size());
+    const std::wstring path = list.substr(start, end - start);
+    EXPECT_NE(launch::ReadFileBytes(path).find(check), std::string::npos)
+        << launch::Narrow(path) << " was built without the stack protector";
+  }
 }

@@ -2,9 +2,14 @@
 #include "tests/e2e/windows_launch.h"
 #include "tests/record_bytes.h"
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
+#include <memory>
 
 namespace launch {
 
@@ -240,6 +245,74 @@ std::string RecordOf(const std::wstring &program, const std::vector<std::wstring
   return expected::Log(expected::Lines(units(program), values, status));
 }
 
+void ExpectPrivate(const std::wstring &path) {
+  const HANDLE file = CreateFileW(Extended(path).c_str(), READ_CONTROL,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << Narrow(path);
+  PACL list = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const DWORD error = GetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                      nullptr, &list, nullptr, &descriptor);
+  CloseHandle(file);
+  ASSERT_EQ(error, static_cast<DWORD>(ERROR_SUCCESS)) << Narrow(path);
+  const std::unique_ptr<void, decltype(&LocalFree)> ownDescriptor(descriptor, &LocalFree);
+  ASSERT_NE(list, nullptr) << Narrow(path) << " has no access list: anyone may do anything";
+
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  const auto information = [&](TOKEN_INFORMATION_CLASS kind) {
+    DWORD size = 0;
+    GetTokenInformation(token, kind, nullptr, 0, &size);
+    std::vector<char> bytes(size);
+    EXPECT_TRUE(GetTokenInformation(token, kind, bytes.data(), size, &size));
+    return bytes;
+  };
+  std::vector<char> user = information(TokenUser), owner = information(TokenOwner);
+  CloseHandle(token);
+  std::vector<char> system(SECURITY_MAX_SID_SIZE), administrators(SECURITY_MAX_SID_SIZE);
+  DWORD size = SECURITY_MAX_SID_SIZE;
+  ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system.data(), &size));
+  size = SECURITY_MAX_SID_SIZE;
+  ASSERT_TRUE(
+      CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators.data(), &size));
+  const PSID userSid = reinterpret_cast<TOKEN_USER *>(user.data())->User.Sid;
+  const PSID allowed[] = {userSid, reinterpret_cast<TOKEN_OWNER *>(owner.data())->Owner,
+                          system.data(), administrators.data()};
+
+  std::vector<std::string> others;
+  bool inherited = false, userHasAll = false;
+  for (DWORD i = 0; i < list->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE *entry = nullptr;
+    ASSERT_TRUE(GetAce(list, i, reinterpret_cast<void **>(&entry)));
+    if (entry->Header.AceType != ACCESS_ALLOWED_ACE_TYPE)
+      continue; // a denial grants nothing
+    const PSID sid = &entry->SidStart;
+    if (std::none_of(std::begin(allowed), std::end(allowed),
+                     [&](PSID known) { return EqualSid(known, sid); })) {
+      wchar_t *text = nullptr;
+      ConvertSidToStringSidW(sid, &text);
+      others.push_back(text != nullptr ? Narrow(text) : "?");
+      LocalFree(text);
+    }
+    inherited = inherited || (entry->Header.AceFlags & INHERITED_ACE);
+    userHasAll = userHasAll ||
+                 (EqualSid(sid, userSid) && (entry->Mask & FILE_ALL_ACCESS) == FILE_ALL_ACCESS);
+  }
+  // Under Wine the list read back is made up from the file's Unix mode, whatever list the file
+  // was given: an entry for Everyone (S-1-1-0) there stands for bits for others. That much is
+  // what Wine can show; the rest is Windows' own.
+  EXPECT_EQ(others, std::vector<std::string>{}) << Narrow(path) << " grants access to others";
+  if (UnderWine())
+    return;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor, &control, &revision));
+  EXPECT_TRUE(control & SE_DACL_PROTECTED) << Narrow(path) << " takes in its folder's list";
+  EXPECT_FALSE(inherited) << Narrow(path) << " holds entries of its folder's list";
+  EXPECT_TRUE(userHasAll) << Narrow(path) << " does not give its own user full control";
+}
+
 bool MakeFolder(const std::wstring &path) {
   return CreateDirectoryW(Extended(path).c_str(), nullptr);
 }
@@ -291,6 +364,7 @@ void Test::ExpectOneLog(const std::wstring &folder, const Outcome &outcome,
   EXPECT_LE(outcome.before, stamp) << Narrow(name) << " is named before the run started";
   EXPECT_GE(outcome.after, stamp) << Narrow(name) << " is named after the run ended";
   EXPECT_TRUE(SameBytes(ReadFileBytes(folder + name), bytes)) << Narrow(name);
+  ExpectPrivate(folder + name);
 }
 
 } // namespace launch

@@ -78,6 +78,10 @@ std::wstring LocalTimestamp(int shiftSeconds = 0);
 std::string RecordOf(const std::wstring &program, const std::vector<std::wstring> &arguments,
                      int status);
 
+// The file grants access to this account (its user and the owner its token gives new files),
+// SYSTEM and the Administrators group only, through a list of its own, not its folder's.
+void ExpectPrivate(const std::wstring &path);
+
 // Creates a folder, however long its path.
 bool MakeFolder(const std::wstring &path);
 
@@ -100,7 +104,7 @@ protected:
   Outcome RunIn(const std::wstring &folder, const std::wstring &commandLine,
                 const Environment &extra = {}, const std::wstring &program = ProgramPath());
   // The run made exactly one file in the folder, named for a second inside the run, holding
-  // exactly these bytes.
+  // exactly these bytes, private to this account.
   void ExpectOneLog(const std::wstring &folder, const Outcome &outcome, const std::string &bytes);
 
 private:
