@@ -7,10 +7,10 @@
 #include <cstdlib>
 
 const char kUsage[] =
-    R"(Usage: tarnwhistle-read [--dir DIR] [--owner ACCOUNT]... [--json | -0 | --list | --quote[=FORM]]
-                        [--wait SECONDS] [LOG...]
+    R"(Usage: tarnwhistle-read [--dir DIR] [--owner ACCOUNT]... [--wait SECONDS] [--json] [LOG...]
        tarnwhistle-read [--dir DIR] [--owner ACCOUNT]... [--wait SECONDS] [LOG]
-                        --expect -- [ARG...]
+                        [-0 | --quote[=FORM] | --expect -- ARG...]
+       tarnwhistle-read [--dir DIR] [--owner ACCOUNT]... --list
        tarnwhistle-read --split LINE [--json | -0 | --quote[=FORM] | --expect -- ARG...]
        tarnwhistle-read [--json | -0 | --quote[=FORM]] --args PROGRAM [ARG...]
 Shows the arguments a Tarnwhistle log recorded, or a command line splits into, checks them, and

@@ -449,7 +449,7 @@ std::string Unrecognised(std::string_view bytes) {
     return "UTF-8 text, not a UTF-16 record";
   if (bytes.starts_with("\xFE\xFF"))
     return "big-endian UTF-16, not a record";
-  if (bytes.starts_with("\xFF\xFE"))
+  if (std::string_view("\xFF\xFE").starts_with(bytes.substr(0, 2)))
     return "";
   if (ZeroEvery2nd(bytes, 1))
     return "UTF-16 text without a byte-order mark, not a record";
@@ -470,12 +470,17 @@ ReadOutcome ReadRecord(std::string_view bytes) {
   outcome.problem = Unrecognised(bytes);
   if (!outcome.problem.empty())
     return outcome;
-  const WideString text = text::UnitsOfLittleEndian(bytes.substr(sizeof kByteOrderMark));
+  const WideString text =
+      text::UnitsOfLittleEndian(bytes.substr(std::min(bytes.size(), sizeof kByteOrderMark)));
   const std::wstring_view units = text;
   if (!units.starts_with(kProgramLinePrefix)) {
-    outcome.problem = kProgramLinePrefix.starts_with(units)
-                          ? "cut short before its program line"
-                          : "no program line after the byte-order mark";
+    if (!kProgramLinePrefix.starts_with(units)) {
+      outcome.problem = "no program line after the byte-order mark";
+      return outcome;
+    }
+    // Cut before the program line's prefix ends: nothing is known but that.
+    outcome.reading.readings = 1;
+    outcome.reading.fitting.emplace_back();
     return outcome;
   }
   const std::vector<Candidate> lines = FindCandidates(units);

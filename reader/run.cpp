@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -183,6 +184,18 @@ Found FindLog(const Session &session, const fs::path &folder, std::int64_t start
   return {found.logs.front().path, ""};
 }
 
+// Writes the arguments for -0, or says which one it cannot write as the bytes received.
+int WriteNullSeparated(Session &session, const std::vector<WideString> &arguments) {
+  if (const std::optional<std::size_t> i = FirstNotAsBytes(arguments, session.byteEscapes))
+    return Complain(session, "ARG[" + std::to_string(*i + 1) +
+                                 "] holds U+0000 or a lone surrogate, which -0 cannot give as "
+                                 "the bytes received: nothing printed");
+  if (!platform::WriteBytes(platform::Stream::Output,
+                            NullSeparated(arguments, session.byteEscapes)))
+    session.outputFailed = true;
+  return kReaderDone;
+}
+
 // The form a list is quoted in: the one named, or the platform's own.
 text::QuoteForm FormOf(const ReaderOptions &options) {
   return options.form.value_or(*QuoteFormNamed(platform::DefaultQuoteForm()));
@@ -262,9 +275,9 @@ Listed ListToShow(const ReaderOptions &options) {
     }
     // Typed into a shell, the line keeps the line end that ended it.
     line = *decoded;
-    if (line.ends_with(L'\n'))
-      line.pop_back();
-    if (line.ends_with(L'\r'))
+    if (line.ends_with(L"\r\n"))
+      line.resize(line.size() - 2);
+    else if (line.ends_with(L'\n'))
       line.pop_back();
   }
   if (line.empty() || line.find(L'\0') != WideString::npos) {
@@ -297,10 +310,7 @@ int ShowList(Session &session) {
     Say(session, JsonListView(shown));
     return kReaderDone;
   case Mode::Null:
-    if (!platform::WriteBytes(platform::Stream::Output,
-                              NullSeparated(arguments, session.byteEscapes)))
-      session.outputFailed = true;
-    return kReaderDone;
+    return WriteNullSeparated(session, arguments);
   case Mode::Expect: {
     // The recorder's reading decides; the C runtime's is worth knowing either way.
     const std::string note =
@@ -352,10 +362,7 @@ int ShowLog(Session &session, const fs::path &path) {
                       status);
     if (session.options.mode == Mode::Quote)
       return PrintQuoted(session, {log.reading.program, log.reading.arguments});
-    if (!platform::WriteBytes(platform::Stream::Output,
-                              NullSeparated(log.reading.arguments, byteEscapes)))
-      session.outputFailed = true;
-    return status;
+    return WriteNullSeparated(session, log.reading.arguments);
   case Mode::Expect:
     if (ShowsExactly(read.bytes, log.reading, session.options.expected))
       return kReaderDone;
@@ -420,7 +427,15 @@ int RunReader() {
   const bool byteEscapes = platform::ArgumentsEscapeBytes();
   const ReaderOptions options = ParseOptions(OwnArguments(), byteEscapes);
   Session session{options, byteEscapes};
-  const int status = Run(session, started);
+  int status = kReaderFailed;
+  try {
+    status = Run(session, started);
+  } catch (const std::bad_alloc &) {
+    // A forged file near the size limit can hold more candidate lines than memory allows.
+    status = Complain(session, "out of memory");
+  }
+  if (session.outputFailed)
+    Complain(session, "standard output could not be written (a full disk, or a closed pipe)");
   // The next pass of a script's loop may start a reader the moment this one ends.
   OutwaitStartWindow(session.newestRead);
   return session.outputFailed ? kReaderFailed : status;

@@ -219,6 +219,20 @@ std::string NullSeparated(const std::vector<WideString> &arguments, bool byteEsc
   return out;
 }
 
+std::optional<std::size_t> FirstNotAsBytes(const std::vector<WideString> &arguments,
+                                           bool byteEscapes) {
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::wstring_view units = arguments[i];
+    for (std::size_t at = 0, length = 0; at < units.size(); at += length) {
+      const std::uint32_t point = text::CodePointAt(units, at, &length);
+      if (point == 0 ||
+          (text::IsSurrogate(point) && !(byteEscapes && text::IsEscapedByte(point))))
+        return i;
+    }
+  }
+  return std::nullopt;
+}
+
 std::string FirstDifference(const Reading &reading, const std::vector<WideString> &expected,
                             bool byteEscapes) {
   const std::vector<WideString> &found = reading.arguments;

@@ -54,6 +54,12 @@ std::string RuntimeDiffers(const ArgumentList &runtime, bool byteEscapes);
 // Each argument's bytes followed by a NUL.
 std::string NullSeparated(const std::vector<WideString> &arguments, bool byteEscapes);
 
+// The index of the first argument that NullSeparated cannot give as the bytes received: one
+// holding U+0000, which would split it, or a lone surrogate, which is no byte (unless arguments
+// carry bytes as escapes and it is one). Nothing when every argument can be given.
+std::optional<std::size_t> FirstNotAsBytes(const std::vector<WideString> &arguments,
+                                           bool byteEscapes);
+
 // One line saying how the log's arguments differ from the expected ones: the first argument that
 // differs, one missing or one too many, or why the log cannot show exactly these.
 std::string FirstDifference(const Reading &reading, const std::vector<WideString> &expected,

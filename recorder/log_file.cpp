@@ -57,7 +57,8 @@ std::optional<platform::SYSTEMTIME> TimeOfLogName(std::wstring_view name) {
   }
   const platform::SYSTEMTIME time = {fields[0], fields[1], 0,         fields[2],
                                      fields[3], fields[4], fields[5], 0};
-  if (field != 6 || TimestampOf(time) != stamp)
+  if (field != 6 || TimestampOf(time) != stamp || time.wMonth < 1 || time.wMonth > 12 ||
+      time.wDay < 1 || time.wDay > 31 || time.wHour > 23 || time.wMinute > 59 || time.wSecond > 59)
     return std::nullopt;
   return time;
 }

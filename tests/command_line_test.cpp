@@ -197,6 +197,11 @@ TEST(CommandLine, RefusalsSayWhy) {
       text::QuoteCommandLine({L"p", std::wstring(8'188, L'a')}, QuoteForm::kCmd);
   EXPECT_EQ(text::RefusalReason(tooLong, QuoteForm::kCmd),
             "the line would be 8192 units long, past the 8,191 cmd reads in a line");
+  // The arguments form counts the program the caller puts before the line.
+  const text::QuotedLine arguments =
+      text::QuoteCommandLine({L"prog", std::wstring(32'762, L'a')}, QuoteForm::kArguments);
+  EXPECT_EQ(text::RefusalReason(arguments, QuoteForm::kArguments),
+            "the line would be 32767 units long, past the 32,767 CreateProcess takes with its NUL");
   const text::QuotedLine lineBreak = text::QuoteCommandLine({L"p", L"a", L"\n"}, QuoteForm::kCmd);
   EXPECT_EQ(text::RefusalReason(lineBreak, QuoteForm::kCmd),
             "ARG[2] holds a CR, LF or Ctrl-Z, which cannot pass through a batch file line");

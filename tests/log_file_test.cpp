@@ -78,3 +78,29 @@ TEST(LogFile, TemporaryDirectoryMustFitTheBufferWithItsNul) {
     EXPECT_EQ(fake::Calls()[0].values, std::vector<platform::DWORD>{260}) << c.name;
   }
 }
+
+TEST(LogFile, ReadsATimeBackOnlyFromANameItGives) {
+  const struct {
+    const wchar_t *name;
+    bool given;
+  } cases[] = {
+      {L"Tarnwhistle_2026-03-07_09-05-02.log", true},
+      {L"Tarnwhistle_0999-12-31_23-59-59.log", true},
+      {L"Tarnwhistle_12026-01-01_00-00-00.log", true},
+      {L"Tarnwhistle_2026-3-07_09-05-02.log", false},
+      {L"Tarnwhistle_02026-03-07_09-05-02.log", false},
+      {L"Tarnwhistle_2026-03-07 09-05-02.log", false},
+      {L"Tarnwhistle_2026-03-07_09-05-02-01.log", false},
+      {L"Tarnwhistle_2026-13-07_09-05-02.log", false},
+      {L"Tarnwhistle_2026-02-00_25-61-61.log", false},
+      {L"Tarnwhistle_99999-03-07_09-05-02.log", false},
+      {L"Tarnwhistle_2026-03-07_09-05-02.txt", false},
+  };
+  for (const auto &c : cases) {
+    const std::optional<platform::SYSTEMTIME> time = TimeOfLogName(c.name);
+    EXPECT_EQ(time.has_value(), c.given);
+    if (time) {
+      EXPECT_EQ(BuildLogPath(L"", TimestampOf(*time)), c.name);
+    }
+  }
+}

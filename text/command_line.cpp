@@ -376,18 +376,16 @@ QuotedLine QuoteCommandLine(const std::vector<std::wstring> &list, QuoteForm for
   QuotedLine quoted = RefusalFor(list, form);
   if (quoted.refusal != Refusal::kNone)
     return quoted;
-  std::size_t longest = kLongestCreateProcessLine;
+  std::size_t longest = kLongestCreateProcessLine, before = 0;
   switch (form) {
   case QuoteForm::kCreateProcess:
     quoted.line = WindowsLine(list, true, false);
     break;
-  case QuoteForm::kArguments: {
+  case QuoteForm::kArguments:
     // The arguments must leave room for the program the caller puts before them.
     quoted.line = WindowsLine(list, false, false);
-    const std::size_t program = list[0].size() + (NeedsQuotes(list[0]) ? 2 : 0) + 1;
-    longest = program < longest ? longest - program : 0;
+    before = list[0].size() + (NeedsQuotes(list[0]) ? 2 : 0) + 1;
     break;
-  }
   case QuoteForm::kCmd:
     quoted.line = CmdLine(WindowsLine(list, true, true));
     longest = kLongestCmdLine;
@@ -397,8 +395,9 @@ QuotedLine QuoteCommandLine(const std::vector<std::wstring> &list, QuoteForm for
     longest = std::wstring::npos;
     break;
   }
-  if (quoted.line.size() > longest) {
-    quoted.length = quoted.line.size();
+  // The length is of the whole command line, the program the arguments form leaves out included.
+  if (before + quoted.line.size() > longest) {
+    quoted.length = before + quoted.line.size();
     quoted.line.clear();
     quoted.refusal = Refusal::kTooLong;
   }

@@ -221,6 +221,21 @@ TEST_F(PosixReader, EveryViewGivesTheSameStatusAndOutputThatFailsIsAFailure) {
   }
 }
 
+// -0 frames each argument with a NUL and gives the bytes received: an argument holding U+0000 (a
+// forged or damaged log: no command line carries one) or a lone surrogate, which is no byte, cannot
+// be given that way. Printing them would hand xargs another list.
+TEST_F(PosixReader, NullSeparatedViewNeverPrintsWhatIsNotTheBytesReceived) {
+  const std::string folder = NewFolder();
+  for (const std::u16string &argument : {std::u16string(u"x\0", 2), std::u16string(u"\xD800")}) {
+    const std::string log = folder + "/forged.log";
+    launch::WriteFileBytes(log, expected::Log(expected::Lines(u"p", {argument}, 1)));
+    const launch::Result read = Read(folder, {"-0", log});
+    EXPECT_EQ(read.status(), 2) << read.error;
+    EXPECT_EQ(read.output, "");
+    EXPECT_NE(read.error.find("ARG[1] holds U+0000 or a lone surrogate"), std::string::npos);
+  }
+}
+
 TEST_F(PosixReader, SearchTakesOnlyTrustedOwnersLogsAndEveryViewShowsTheOwner) {
   const std::string folder = NewFolder(), foreignOnly = NewFolder();
   RunIn(folder, {"rec", "mine"});
