@@ -225,8 +225,7 @@ std::optional<std::size_t> FirstNotAsBytes(const std::vector<WideString> &argume
     const std::wstring_view units = arguments[i];
     for (std::size_t at = 0, length = 0; at < units.size(); at += length) {
       const std::uint32_t point = text::CodePointAt(units, at, &length);
-      if (point == 0 ||
-          (text::IsSurrogate(point) && !(byteEscapes && text::IsEscapedByte(point))))
+      if (point == 0 || (text::IsSurrogate(point) && !(byteEscapes && text::IsEscapedByte(point))))
         return i;
     }
   }
