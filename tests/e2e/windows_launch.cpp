@@ -90,13 +90,20 @@ Process Start(const std::wstring &commandLine, const Environment &environment, b
   }
   PROCESS_INFORMATION info = {};
   const DWORD flags = CREATE_UNICODE_ENVIRONMENT | (suspended ? CREATE_SUSPENDED : 0);
-  if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, redirect, flags, block.data(),
-                      nullptr, &startup, &info)) {
-    ADD_FAILURE() << "CreateProcessW failed with error " << GetLastError() << " for a "
-                  << commandLine.size() << "-unit command line";
-    return {};
+  // Wine, when loaded, now and then fails a start with ERROR_INTERNAL_ERROR that the next attempt
+  // does not meet: that is no answer of the program's.
+  for (int attempt = 1;; ++attempt) {
+    if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, redirect, flags,
+                       block.data(), nullptr, &startup, &info))
+      return {info.hProcess, info.hThread};
+    const DWORD failure = GetLastError();
+    if (failure != ERROR_INTERNAL_ERROR || attempt == 5 || !UnderWine()) {
+      ADD_FAILURE() << "CreateProcessW failed with error " << failure << " for a "
+                    << commandLine.size() << "-unit command line";
+      return {};
+    }
+    Sleep(100);
   }
-  return {info.hProcess, info.hThread};
 }
 
 DWORD Finish(Process process) {
