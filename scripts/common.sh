@@ -49,13 +49,13 @@ ensure_node_tools() {
   cp scripts/tools/*.js scripts/tools/*.mjs "$tools/"
 }
 
-# validate SCHEMA FILE...: checks JSON or YAML files against a JSON schema (draft 7).
+# validate SCHEMA FILE...: checks JSON or YAML files against a JSON schema (draft 7, the default).
 validate() {
   local schema=$1
   shift
   local file
   for file in "$@"; do
-    build/tools/node_modules/.bin/ajv validate --spec=draft7 --strict-types=false -c ajv-formats \
+    build/tools/node_modules/.bin/ajv validate --strict-types=false -c ajv-formats \
       -c ./build/tools/winget-formats.js -s "$schema" -d "$file"
   done
 }
