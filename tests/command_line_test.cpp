@@ -176,6 +176,18 @@ TEST(CommandLine, QuotesOnlyWhatNeedsIt) {
       {{L"p", std::wstring(8'187, L'a')}, QuoteForm::kCmd, L"\"p\" " + std::wstring(8'187, L'a')},
       {{L"p", std::wstring(8'188, L'a')}, QuoteForm::kCmd, L"", Refusal::kTooLong},
       {{L"p", std::wstring(4'094, L'%')}, QuoteForm::kCmd, L"", Refusal::kTooLong},
+      // A batch file runs through cmd, which acts on these wherever they stand.
+      {{LR"(C:\Tools\run.bat)", L"a&ver>x"},
+       QuoteForm::kCreateProcess,
+       L"",
+       Refusal::kBatchTarget,
+       1},
+      {{L"RUN.CMD", L"x", L"100%PATH%x"}, QuoteForm::kArguments, L"", Refusal::kBatchTarget, 2},
+      {{L"run.bat. ", L"say \"hi\""}, QuoteForm::kCmd, L"", Refusal::kBatchTarget, 1},
+      {{LR"(C:\R&D\run.cmd)"}, QuoteForm::kCreateProcess, L"", Refusal::kBatchTarget, 0},
+      {{L"run.bat", L"a b", L"c\\"}, QuoteForm::kCreateProcess, L"run.bat \"a b\" c\\"},
+      {{L"./run.bat", L"a&b"}, QuoteForm::kSh, L"./run.bat 'a&b'"},
+      {{L"run.bat.exe", L"a&b"}, QuoteForm::kCreateProcess, L"run.bat.exe a&b"},
   };
   for (const QuoteCase &c : cases) {
     const text::QuotedLine quoted = text::QuoteCommandLine(c.list, c.form);
@@ -190,6 +202,28 @@ TEST(CommandLine, QuotesOnlyWhatNeedsIt) {
       EXPECT_NE(text::RefusalReason(quoted, c.form), "");
     }
   }
+}
+
+TEST(CommandLine, KnowsABatchFileByItsNameAsWindowsStripsIt) {
+  const struct {
+    std::wstring_view program;
+    bool batch;
+  } cases[] = {
+      {LR"(C:\Tools\run.bat)", true},
+      {L"X.CMD", true},
+      {L"run.bat.", true},
+      {L"run.cmd ", true},
+      {L"run.Bat . .", true},
+      {L".bat", true},
+      {L"run.bat.exe", false},
+      {L"run.bat\t", false},
+      {L"bat", false},
+      {L"run.bats", false},
+      {L"", false},
+      {L"...", false},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(text::IsBatchFile(c.program), c.batch) << Shown(c.program);
 }
 
 TEST(CommandLine, RefusalsSayWhy) {

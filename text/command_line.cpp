@@ -247,10 +247,15 @@ std::wstring ShLine(const std::vector<std::wstring> &list) {
   return line;
 }
 
+// What cmd acts on when it reads the line that starts a batch file, or the one that forwards its
+// arguments: operators, escapes, expansions, quotes and line ends.
+constexpr std::wstring_view kCmdActsOn = L"&|<>^()%!\"\r\n";
+
 // The first element, with its index, that the form cannot write; kNone when there is none.
 QuotedLine RefusalFor(const std::vector<std::wstring> &list, QuoteForm form) {
   if (list.empty())
     return {{}, Refusal::kEmptyProgram, 0, 0};
+  const bool batch = form != QuoteForm::kSh && IsBatchFile(list[0]);
   for (std::size_t k = 0; k < list.size(); ++k) {
     const std::wstring &element = list[k];
     if (element.find(L'\0') != std::wstring::npos)
@@ -259,6 +264,8 @@ QuotedLine RefusalFor(const std::vector<std::wstring> &list, QuoteForm form) {
       return {{}, Refusal::kQuoteInProgram, k, 0};
     if (k == 0 && form == QuoteForm::kSh && element.empty())
       return {{}, Refusal::kEmptyProgram, k, 0};
+    if (batch && element.find_first_of(kCmdActsOn) != std::wstring::npos)
+      return {{}, Refusal::kBatchTarget, k, 0};
     if (form == QuoteForm::kCmd) {
       for (const wchar_t unit : element)
         if (EndsCmdLine(unit))
@@ -356,6 +363,17 @@ std::optional<std::vector<std::wstring>> ShReading(std::wstring_view line) {
 
 } // namespace
 
+bool IsBatchFile(std::wstring_view program) {
+  const std::size_t last = program.find_last_not_of(L". ");
+  if (last == std::wstring_view::npos || last < 3)
+    return false;
+  std::wstring extension(program.substr(last - 3, 4));
+  for (wchar_t &unit : extension)
+    if (unit >= L'A' && unit <= L'Z')
+      unit = static_cast<wchar_t>(unit - L'A' + L'a');
+  return extension == L".bat" || extension == L".cmd";
+}
+
 std::vector<std::wstring> SplitCommandLine(std::wstring_view line, SplitRules rules) {
   std::vector<std::wstring> list;
   if (line.empty() && rules == SplitRules::kRecorder)
@@ -423,6 +441,9 @@ std::string RefusalReason(const QuotedLine &quoted, QuoteForm form) {
                           ? " holds a lone surrogate, which is no byte a program can receive"
                           : " holds a lone surrogate or a byte that is not UTF-8, which a UTF-8 "
                             "batch file cannot hold");
+  case Refusal::kBatchTarget:
+    return element + " holds one of & | < > ^ ( ) % ! \" CR LF, which cmd acts on when it runs " +
+           "the batch file the program names; such a list is refused for now";
   case Refusal::kTooLong:
     return "the line would be " + std::to_string(quoted.length) + " units long, past the " +
            (form == QuoteForm::kCmd ? "8,191 cmd reads in a line"

@@ -56,6 +56,8 @@ enum class Refusal {
   kLineBreak,      // cmd: CR, LF or Ctrl-Z (read as LF) would end or change the batch line
   kUnencodable,    // a lone surrogate, or a byte that is not UTF-8 where only text is written
   kTooLong,        // the line would be longer than the form allows
+  kBatchTarget,    // element 0 is a batch file, which CreateProcess runs through cmd, and an
+                   // element holds something cmd acts on
 };
 
 // A quoted line, or why there is none. The line is in code units; for sh, the bytes that are not
@@ -66,6 +68,10 @@ struct QuotedLine {
   std::size_t element = 0; // the element the refusal names
   std::size_t length = 0;  // kTooLong: the units the line would take
 };
+
+// Whether the program is a batch file, which CreateProcess runs through cmd: its name ends in
+// .bat or .cmd, in any case, once the trailing dots and spaces that Windows strips are gone.
+bool IsBatchFile(std::wstring_view program);
 
 // The one line that delivers the list (element 0 first, never empty) exactly. Only what needs
 // quoting is quoted: an element that is empty or holds a blank or another control character.

@@ -135,6 +135,9 @@ bool Justified(const text::QuotedLine &quoted, const List &list, QuoteForm form)
   case Refusal::kUnencodable:
     return (form == QuoteForm::kCmd && HasLoneSurrogate(element, false)) ||
            (form == QuoteForm::kSh && HasLoneSurrogate(element, true));
+  case Refusal::kBatchTarget:
+    return form != QuoteForm::kSh && text::IsBatchFile(list[0]) &&
+           Holds(element, L"&|<>^()%!\"\r\n");
   case Refusal::kTooLong: {
     std::size_t shortest = list.size() - 1; // the blanks between elements
     for (const std::wstring &e : list)
@@ -150,8 +153,11 @@ bool Refusable(const List &list, QuoteForm form) {
   if (list.empty() || (form == QuoteForm::kSh && list[0].empty()) ||
       (form != QuoteForm::kSh && Holds(list[0], L"\"")))
     return true;
+  // A batch file's list reaches cmd, which acts on these.
+  const bool batch = form != QuoteForm::kSh && text::IsBatchFile(list[0]);
   for (const std::wstring &element : list)
     if (element.find(L'\0') != std::wstring::npos ||
+        (batch && Holds(element, L"&|<>^()%!\"\r\n")) ||
         (form == QuoteForm::kCmd &&
          (Holds(element, L"\r\n\x1A") || HasLoneSurrogate(element, false))) ||
         (form == QuoteForm::kSh && HasLoneSurrogate(element, true)))
