@@ -1,7 +1,7 @@
 // Times splitting a longest command line (32,767 units) by both rule sets, and that with quoting
 // its list in each form and reading the line back by both rule sets, in CPU time. Prints one
 // Markdown table row per kind of line: microseconds, the median of the runs.
-#include "text/command_line.h"
+#include "text/quote.h"
 
 #include <algorithm>
 #include <cstdio>

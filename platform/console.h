@@ -5,6 +5,7 @@
 #define TARNWHISTLE_PLATFORM_CONSOLE_H
 
 #include "platform/platform.h"
+#include "text/quote.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -34,9 +35,8 @@ std::optional<std::string> ReadInput();
 // empty (the Windows function would answer with the caller's own path).
 std::vector<WideString> SplitAsTheRecorder(std::wstring_view line);
 
-// The name of the form a list is quoted in when none is named: "createprocess" on Windows, "sh"
-// elsewhere.
-std::wstring_view DefaultQuoteForm();
+// The form a list is quoted in when none is named: createprocess on Windows, sh elsewhere.
+text::QuoteForm DefaultQuoteForm();
 
 // A path from code units as the platform's splitter and temporary directory give them, and back.
 std::filesystem::path PathOf(std::wstring_view units);

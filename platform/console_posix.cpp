@@ -3,7 +3,6 @@
 #include "platform/accounts.h"
 #include "platform/console.h"
 #include "text/codec.h"
-#include "text/command_line.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -105,7 +104,7 @@ std::vector<WideString> SplitAsTheRecorder(std::wstring_view line) {
   return text::SplitCommandLine(line, text::SplitRules::kRecorder);
 }
 
-std::wstring_view DefaultQuoteForm() { return L"sh"; }
+text::QuoteForm DefaultQuoteForm() { return text::QuoteForm::kSh; }
 
 std::filesystem::path PathOf(std::wstring_view units) {
   const std::optional<std::string> bytes = text::EncodeUnits(units);

@@ -88,7 +88,7 @@ std::vector<WideString> SplitAsTheRecorder(std::wstring_view line) {
   return list;
 }
 
-std::wstring_view DefaultQuoteForm() { return L"createprocess"; }
+text::QuoteForm DefaultQuoteForm() { return text::QuoteForm::kCreateProcess; }
 
 std::filesystem::path PathOf(std::wstring_view units) { return std::filesystem::path(units); }
 

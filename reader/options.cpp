@@ -1,7 +1,7 @@
 // The reader's command line.
 #include "reader/options.h"
 
-#include "reader/show.h"
+#include "text/escape.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -116,22 +116,16 @@ std::string Conflict(const ReaderOptions &options, int modes, int sources) {
   return "";
 }
 
-constexpr struct {
-  std::wstring_view name;
-  text::QuoteForm form;
-} kForms[] = {{L"createprocess", text::QuoteForm::kCreateProcess},
-              {L"arguments", text::QuoteForm::kArguments},
-              {L"cmd", text::QuoteForm::kCmd},
-              {L"sh", text::QuoteForm::kSh}};
+// "createprocess, arguments, cmd or sh".
+std::string FormNames() {
+  std::string names;
+  const std::span<const text::FormRow> forms = text::Forms();
+  for (std::size_t i = 0; i < forms.size(); ++i)
+    names.append(i == 0 ? "" : i + 1 == forms.size() ? " or " : ", ").append(forms[i].name);
+  return names;
+}
 
 } // namespace
-
-std::optional<text::QuoteForm> QuoteFormNamed(std::wstring_view name) {
-  for (const auto &known : kForms)
-    if (known.name == name)
-      return known.form;
-  return std::nullopt;
-}
 
 ReaderOptions ParseOptions(const std::vector<WideString> &arguments, bool byteEscapes) {
   ReaderOptions options;
@@ -185,10 +179,10 @@ ReaderOptions ParseOptions(const std::vector<WideString> &arguments, bool byteEs
     } else if (argument == L"--quote" || argument.starts_with(L"--quote=")) {
       choose(Mode::Quote);
       if (argument != L"--quote") {
-        options.form = QuoteFormNamed(std::wstring_view(argument).substr(8));
+        options.form = text::FormNamed(std::wstring_view(argument).substr(8));
         if (!options.form)
-          options.error = "unknown form " + Visible(argument.substr(8), byteEscapes) +
-                          ": choose --quote=createprocess, arguments, cmd or sh";
+          options.error = "unknown form " + text::Visible(argument.substr(8), byteEscapes) +
+                          ": choose --quote=" + FormNames();
       }
     } else if (argument == L"--json") {
       choose(Mode::Json);
@@ -212,7 +206,7 @@ ReaderOptions ParseOptions(const std::vector<WideString> &arguments, bool byteEs
       if (!options.waitSeconds)
         options.error = "--wait needs a number of seconds, at most 86400";
     } else {
-      options.error = "unknown option " + Visible(argument, byteEscapes);
+      options.error = "unknown option " + text::Visible(argument, byteEscapes);
     }
   }
   if (options.error.empty())

@@ -3,7 +3,7 @@
 #define TARNWHISTLE_READER_OPTIONS_H
 
 #include "platform/platform.h"
-#include "text/command_line.h"
+#include "text/quote.h"
 
 #include <optional>
 #include <string>
@@ -30,9 +30,6 @@ struct ReaderOptions {
   std::optional<text::QuoteForm> form; // --quote=FORM; none for the platform's own
   std::string error;                   // what makes no sense, when something does
 };
-
-// The form of that name: createprocess, arguments, cmd or sh.
-std::optional<text::QuoteForm> QuoteFormNamed(std::wstring_view name);
 
 // Parses the arguments after element 0. Everything after --expect (and one "--" right after it)
 // is the expected arguments, everything after --args is the list, and everything after a "--"

@@ -7,7 +7,8 @@
 #include "reader/reading.h"
 #include "reader/show.h"
 #include "text/codec.h"
-#include "text/command_line.h"
+#include "text/escape.h"
+#include "text/quote.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -41,7 +42,7 @@ int Complain(Session &session, const std::string &text, int status = kReaderFail
 }
 
 std::string Shown(const Session &session, const fs::path &path) {
-  return Visible(platform::UnitsOf(path), session.byteEscapes);
+  return text::Visible(platform::UnitsOf(path), session.byteEscapes);
 }
 
 void ReleaseArguments(wchar_t **block) { platform::LocalFree(block); }
@@ -138,7 +139,7 @@ int ListLogs(Session &session, const fs::path &folder) {
     const std::string time = TimeOfName(platform::UnitsOf(log.path.filename())).value_or("-");
     const std::optional<WideString> owner = OwnerName(log.path);
     Say(session, time + std::string(time.size() < 19 ? 19 - time.size() : 0, ' ') + "  " + what +
-                     "  " + (owner ? Visible(*owner, session.byteEscapes) : "-") + "  " +
+                     "  " + (owner ? text::Visible(*owner, session.byteEscapes) : "-") + "  " +
                      Shown(session, log.path) + "\n");
     status = std::max(status, StatusOf(read));
     session.newestRead = std::max(session.newestRead, log.modified);
@@ -198,56 +199,45 @@ int WriteNullSeparated(Session &session, const std::vector<WideString> &argument
 
 // The form a list is quoted in: the one named, or the platform's own.
 text::QuoteForm FormOf(const ReaderOptions &options) {
-  return options.form.value_or(*QuoteFormNamed(platform::DefaultQuoteForm()));
+  return options.form.value_or(platform::DefaultQuoteForm());
 }
 
-// Whether the line gives back exactly the list: by both rule sets, read as the form's reader reads
-// it, and on Windows by the system's own splitter too.
+// Whether the line gives back exactly the list: by every reader of the form, and on Windows by
+// the system's own splitter too where the line reaches the program as it is written.
 bool SplitsBack(const std::wstring &line, const std::vector<WideString> &list,
-                text::QuoteForm form) {
-  if (!text::LineDelivers(line, list, form))
+                const text::FormRow &row) {
+  if (!text::LineDelivers(line, list, row.form))
     return false;
-  if (form == text::QuoteForm::kCreateProcess)
+  if (!row.splitAsWritten)
+    return true;
+  if (!row.withoutProgram)
     return platform::SplitAsTheRecorder(line) == list;
-  if (form == text::QuoteForm::kArguments) {
-    std::vector<WideString> split = platform::SplitAsTheRecorder(L"x " + line);
-    split.front() = list.front();
-    return split == list;
-  }
-  return true;
+  std::vector<WideString> split = platform::SplitAsTheRecorder(L"x " + line);
+  split.front() = list.front();
+  return split == list;
 }
 
 // Prints the one line that delivers the list in the form, after splitting it back.
 int PrintQuoted(Session &session, const ArgumentList &list) {
-  const text::QuoteForm form = FormOf(session.options);
+  const text::FormRow &row = text::RowOf(FormOf(session.options));
   std::vector<WideString> elements = {list.program};
   elements.insert(elements.end(), list.arguments.begin(), list.arguments.end());
-  const text::QuotedLine quoted = text::QuoteCommandLine(elements, form);
+  const text::QuotedLine quoted = text::QuoteCommandLine(elements, row.form);
   if (quoted.refusal != text::Refusal::kNone)
-    return Complain(session, "no line can deliver this list: " + text::RefusalReason(quoted, form));
-  // A Windows line is printed as text, which has no way to write a lone surrogate or a byte that
-  // is not UTF-8, though CreateProcess could pass one.
-  const auto lone = std::find_if(elements.begin(), elements.end(), text::HasLoneSurrogate);
-  if (form != text::QuoteForm::kSh && lone != elements.end()) {
-    const auto index = static_cast<std::size_t>(lone - elements.begin());
-    return Complain(session, "no printed line can deliver this list: " +
-                                 (index == 0 ? std::string("the program")
-                                             : "ARG[" + std::to_string(index) + "]") +
-                                 " holds a lone surrogate or a byte that is not UTF-8");
-  }
-  if (!SplitsBack(quoted.line, elements, form))
+    return Complain(session,
+                    "no line can deliver this list: " + text::RefusalReason(quoted, row.form));
+  if (!SplitsBack(quoted.line, elements, row))
     return Complain(session, "the line quoted would not deliver exactly this list, so it is not "
                              "printed (please report this)");
-  // The sh form writes the bytes arguments carry as themselves; the others are text.
-  if (form == text::QuoteForm::kSh) {
-    const std::optional<std::string> bytes = text::EncodeUnits(quoted.line);
-    if (!bytes)
-      return Complain(session, "no line can deliver this list: it holds a lone surrogate");
-    if (!platform::WriteBytes(platform::Stream::Output, *bytes + "\n"))
-      session.outputFailed = true;
-  } else {
+  if (row.output == text::Output::kText) {
     Say(session, text::ReceivedBytes(quoted.line, false) + "\n");
+    return kReaderDone;
   }
+  const std::optional<std::string> bytes = text::EncodeUnits(quoted.line);
+  if (!bytes)
+    return Complain(session, "no line can deliver this list: it holds a lone surrogate");
+  if (!platform::WriteBytes(platform::Stream::Output, *bytes + "\n"))
+    session.outputFailed = true;
   return kReaderDone;
 }
 
@@ -338,10 +328,10 @@ int ShowLog(Session &session, const fs::path &path) {
     // "--quote cmd" reads a log named cmd: say how to choose a form instead.
     const std::wstring name = platform::UnitsOf(path);
     const bool formNamed =
-        session.options.mode == Mode::Quote && QuoteFormNamed(name) && !fs::exists(path);
-    return Complain(session, Visible(file, byteEscapes) + ": " + read.outcome.problem +
+        session.options.mode == Mode::Quote && text::FormNamed(name) && !fs::exists(path);
+    return Complain(session, text::Visible(file, byteEscapes) + ": " + read.outcome.problem +
                                  (formNamed ? " (to choose a form, write --quote=" +
-                                                  Visible(name, byteEscapes) + ")"
+                                                  text::Visible(name, byteEscapes) + ")"
                                             : ""));
   }
   session.newestRead = std::max(session.newestRead, platform::ModifiedTime(path));
@@ -357,7 +347,7 @@ int ShowLog(Session &session, const fs::path &path) {
     // Only the bytes or the line go out, with no room to say that they might be wrong.
     if (status != kReaderDone)
       return Complain(session,
-                      Visible(file, byteEscapes) + ": " + WhyUncertain(log.reading) +
+                      text::Visible(file, byteEscapes) + ": " + WhyUncertain(log.reading) +
                           ", so its arguments are not certain: nothing printed",
                       status);
     if (session.options.mode == Mode::Quote)
@@ -366,7 +356,7 @@ int ShowLog(Session &session, const fs::path &path) {
   case Mode::Expect:
     if (ShowsExactly(read.bytes, log.reading, session.options.expected))
       return kReaderDone;
-    Say(session, Visible(file, byteEscapes) + ": " +
+    Say(session, text::Visible(file, byteEscapes) + ": " +
                      FirstDifference(log.reading, session.options.expected, byteEscapes) + "\n");
     return kReaderUncertain;
   default:
@@ -400,8 +390,8 @@ int Run(Session &session, std::int64_t started) {
     for (const WideString &owner : options.owners) {
       const std::optional<WideString> id = platform::AccountId(owner);
       if (!id)
-        return Complain(session,
-                        "--owner " + Visible(owner, session.byteEscapes) + ": no such account");
+        return Complain(session, "--owner " + text::Visible(owner, session.byteEscapes) +
+                                     ": no such account");
       session.trust.accounts.push_back(*id);
     }
     if (options.mode == Mode::List)

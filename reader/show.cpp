@@ -2,6 +2,7 @@
 #include "reader/show.h"
 
 #include "text/codec.h"
+#include "text/escape.h"
 #include "text/unicode.h"
 
 #include <algorithm>
@@ -10,38 +11,10 @@
 
 namespace {
 
-std::string Hex(std::uint32_t value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%0*X", digits, static_cast<unsigned>(value));
-  return text;
-}
-
 std::string Bracketed(std::wstring_view units, bool byteEscapes) {
   std::string text = "[";
-  text += Visible(units, byteEscapes);
+  text += text::Visible(units, byteEscapes);
   return text += "]";
-}
-
-std::string Json(std::wstring_view units) {
-  std::string out = "\"";
-  for (std::size_t i = 0, length = 0; i < units.size(); i += length) {
-    const std::uint32_t point = text::CodePointAt(units, i, &length);
-    if (point == '"' || point == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(point));
-    } else if (point == '\n') {
-      out += "\\n";
-    } else if (point == '\r') {
-      out += "\\r";
-    } else if (point == '\t') {
-      out += "\\t";
-    } else if (point < 0x20 || point == 0x2028 || point == 0x2029 || text::IsSurrogate(point)) {
-      out += "\\u" + Hex(point, 4);
-    } else {
-      text::AppendUtf8(out, point);
-    }
-  }
-  return out + "\"";
 }
 
 std::string Arguments(std::size_t count) {
@@ -89,53 +62,24 @@ std::string WithEscapesNote(std::string text, bool byteEscapes) {
 
 // "program":...,"arguments":[...]
 std::string JsonList(const ArgumentList &list) {
-  std::string json = "\"program\":" + Json(list.program) + ",\"arguments\":[";
+  std::string json = "\"program\":" + text::JsonString(list.program) + ",\"arguments\":[";
   for (std::size_t i = 0; i < list.arguments.size(); ++i) {
     if (i > 0)
       json += ',';
-    json += Json(list.arguments[i]);
+    json += text::JsonString(list.arguments[i]);
   }
   return json += "]";
 }
 
 } // namespace
 
-std::string Visible(std::wstring_view units, bool byteEscapes) {
-  std::string out;
-  out.reserve(units.size());
-  // A combining mark would draw on the view's own punctuation where the text starts (after a "["
-  // or a ": ") or right after an escape, so there it is escaped too. Every escape, "<<" included,
-  // starts with a "<" and nothing else does.
-  bool afterPunctuation = true;
-  for (std::size_t i = 0, length = 0; i < units.size(); i += length) {
-    const std::uint32_t point = text::CodePointAt(units, i, &length);
-    const std::size_t before = out.size();
-    if (point == '<')
-      out += "<<";
-    else if (point == '\t')
-      out += "<TAB>";
-    else if (point == '\r')
-      out += "<CR>";
-    else if (point == '\n')
-      out += "<LF>";
-    else if (byteEscapes && text::IsEscapedByte(point))
-      out += "<0x" + Hex(point - text::kEscapedByteBase, 2) + ">";
-    else if (text::IsInvisible(point) || (afterPunctuation && text::IsCombiningMark(point)))
-      out += "<U+" + Hex(point, 4) + ">";
-    else
-      text::AppendUtf8(out, point);
-    afterPunctuation = out[before] == '<';
-  }
-  return out;
-}
-
 std::string PlainView(const ShownLog &log, bool byteEscapes) {
   const Reading &reading = log.reading;
-  std::string text = "File: " + Visible(log.file, byteEscapes) + "\n";
+  std::string text = "File: " + text::Visible(log.file, byteEscapes) + "\n";
   if (log.time)
     text += "Time: " + *log.time + "\n";
   if (log.owner)
-    text += "Owner: " + Visible(*log.owner, byteEscapes) + "\n";
+    text += "Owner: " + text::Visible(*log.owner, byteEscapes) + "\n";
   text += ListLines({reading.program, reading.arguments}, byteEscapes);
   const std::string count = Arguments(reading.arguments.size());
   if (!reading.complete) {
@@ -181,7 +125,7 @@ std::string RuntimeDiffers(const ArgumentList &runtime, bool byteEscapes) {
 std::string JsonView(const ShownLog &log) {
   const Reading &reading = log.reading;
   std::string json = "{\"file\":";
-  json += Json(log.file);
+  json += text::JsonString(log.file);
   json += ",\"time\":";
   if (log.time) {
     std::string stamp = *log.time;
@@ -191,7 +135,7 @@ std::string JsonView(const ShownLog &log) {
     json += "null";
   }
   json += ",\"owner\":";
-  json += log.owner ? Json(*log.owner) : "null";
+  json += log.owner ? text::JsonString(*log.owner) : "null";
   json += ",";
   json += JsonList({reading.program, reading.arguments});
   json += ",\"return_code\":";
@@ -205,7 +149,7 @@ std::string JsonView(const ShownLog &log) {
 
 std::string JsonListView(const ShownList &shown) {
   std::string json = "{\"line\":";
-  json += shown.line ? Json(*shown.line) : "null";
+  json += shown.line ? text::JsonString(*shown.line) : "null";
   json.append(1, ',').append(JsonList(shown.list));
   if (shown.runtime)
     json.append(",\"c_runtime\":{").append(JsonList(*shown.runtime)).append(1, '}');

@@ -19,12 +19,6 @@ struct ShownLog {
   std::optional<WideString> owner = std::nullopt;
 };
 
-// The text with every character a reader could not see or tell apart written as an escape:
-// <TAB>, <CR>, <LF>, <U+XXXX> (what text::IsInvisible names, and a combining mark at the start or
-// right after an escape, where it would draw on the view's punctuation) and, where arguments carry
-// bytes as U+DC80 to U+DCFF, <0xXX>. A "<" is written "<<".
-std::string Visible(std::wstring_view units, bool byteEscapes);
-
 // The file, its time, its owner, the program and each argument between [ and ], then the count and
 // the return code and whether they agree, and whether the record is cut short or ambiguous.
 std::string PlainView(const ShownLog &log, bool byteEscapes);

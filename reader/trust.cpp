@@ -1,7 +1,7 @@
 // Whose logs a search of a folder takes.
 #include "reader/trust.h"
 
-#include "reader/show.h"
+#include "text/escape.h"
 
 #include <algorithm>
 
@@ -20,7 +20,7 @@ bool Trusts(const Trust &trust, const platform::Owner &owner) {
 std::string PassedOver(const std::vector<WideString> &owners, bool byteEscapes) {
   std::string text;
   for (std::size_t i = 0; i < owners.size() && i < kOwnersNamed; ++i)
-    text += (i > 0 ? ", " : "") + Visible(owners[i], byteEscapes);
+    text += (i > 0 ? ", " : "") + text::Visible(owners[i], byteEscapes);
   if (owners.size() > kOwnersNamed)
     text += " and " + std::to_string(owners.size() - kOwnersNamed) + " more";
   return text;

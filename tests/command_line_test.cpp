@@ -1,4 +1,4 @@
-#include "text/command_line.h"
+#include "text/quote.h"
 
 #include <gtest/gtest.h>
 

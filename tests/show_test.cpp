@@ -1,5 +1,6 @@
 #include "reader/show.h"
 #include "text/codec.h"
+#include "text/escape.h"
 
 #include "tests/record_bytes.h"
 
@@ -39,7 +40,7 @@ TEST(Show, EscapesWhatCouldNotBeSeenOrToldApartAndNothingElse) {
       {u"\xDCFF\u20DD\u200B\u0903", true, "<0xFF><U+20DD><U+200B><U+0903>"},
   };
   for (const auto &c : cases)
-    EXPECT_EQ(Visible(Units(c.units), c.byteEscapes), c.shown) << c.shown;
+    EXPECT_EQ(text::Visible(Units(c.units), c.byteEscapes), c.shown) << c.shown;
 }
 
 TEST(Show, GivesBackTheBytesReceivedAndValidJson) {

@@ -3,7 +3,7 @@
 // line on thousands, both on the documented examples too; then a cmd-form line run from a batch
 // file by cmd, starting tarnwhistle.exe, whose log must hold exactly the list.
 #include "tests/e2e/windows_launch.h"
-#include "text/command_line.h"
+#include "text/quote.h"
 
 #include <shellapi.h>
 

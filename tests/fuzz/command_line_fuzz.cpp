@@ -5,7 +5,7 @@
 //   delivers exactly that list or refuse for a reason the list really has. cmd's and the shell's
 //   readings are modelled here on their own, apart from the code under test.
 #include "text/codec.h"
-#include "text/command_line.h"
+#include "text/quote.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -133,7 +133,8 @@ bool Justified(const text::QuotedLine &quoted, const List &list, QuoteForm form)
   case Refusal::kLineBreak:
     return form == QuoteForm::kCmd && Holds(element, L"\r\n\x1A");
   case Refusal::kUnencodable:
-    return (form == QuoteForm::kCmd && HasLoneSurrogate(element, false)) ||
+    // Every form but sh prints its line as text.
+    return (form != QuoteForm::kSh && HasLoneSurrogate(element, false)) ||
            (form == QuoteForm::kSh && HasLoneSurrogate(element, true));
   case Refusal::kBatchTarget:
     return form != QuoteForm::kSh && text::IsBatchFile(list[0]) &&
@@ -158,8 +159,8 @@ bool Refusable(const List &list, QuoteForm form) {
   for (const std::wstring &element : list)
     if (element.find(L'\0') != std::wstring::npos ||
         (batch && Holds(element, L"&|<>^()%!\"\r\n")) ||
-        (form == QuoteForm::kCmd &&
-         (Holds(element, L"\r\n\x1A") || HasLoneSurrogate(element, false))) ||
+        (form == QuoteForm::kCmd && Holds(element, L"\r\n\x1A")) ||
+        (form != QuoteForm::kSh && HasLoneSurrogate(element, false)) ||
         (form == QuoteForm::kSh && HasLoneSurrogate(element, true)))
       return true;
   return false;
