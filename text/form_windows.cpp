@@ -4,18 +4,26 @@
 
 namespace text::forms {
 
+std::vector<std::wstring> ArgumentTokens(const List &list) {
+  std::vector<std::wstring> tokens(list.size() > 0 ? list.size() - 1 : 0);
+  for (std::size_t k = 1; k < list.size(); ++k)
+    AppendArgument(tokens[k - 1], list[k]);
+  return tokens;
+}
+
 std::wstring WindowsLine(const List &list, bool withProgram, bool programAlwaysQuoted) {
-  std::size_t size = 0;
-  for (const std::wstring &element : list)
-    size += element.size() + 3;
+  const std::vector<std::wstring> tokens = ArgumentTokens(list);
+  std::size_t size = list.empty() ? 0 : list[0].size() + 2;
+  for (const std::wstring &token : tokens)
+    size += token.size() + 1;
   std::wstring line;
-  line.reserve(size + size / 8);
+  line.reserve(size);
   if (withProgram)
     AppendProgram(line, list[0], programAlwaysQuoted);
-  for (std::size_t k = 1; k < list.size(); ++k) {
-    if (withProgram || k > 1)
+  for (std::size_t k = 0; k < tokens.size(); ++k) {
+    if (withProgram || k > 0)
       line.push_back(L' ');
-    AppendArgument(line, list[k]);
+    line.append(tokens[k]);
   }
   return line;
 }

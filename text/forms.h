@@ -12,6 +12,8 @@ QuotedLine WriteCreateProcess(const List &list);
 QuotedLine WriteArguments(const List &list);
 std::optional<List> ReadCreateProcess(std::wstring_view line, SplitRules rules);
 std::optional<List> ReadArguments(std::wstring_view line, SplitRules rules);
+// Each argument (element 1 on) as the createprocess line writes it.
+std::vector<std::wstring> ArgumentTokens(const List &list);
 // The createprocess line of the list, element 0 quoted when asked or when it needs it, without it
 // when asked.
 std::wstring WindowsLine(const List &list, bool withProgram, bool programAlwaysQuoted);
