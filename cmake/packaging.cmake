@@ -44,15 +44,16 @@ set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_STRIP_FILES ON)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME tarnwhistle-${PROJECT_VERSION}-windows-x64)
+  set(CPACK_PACKAGE_FILE_NAME tarnwhistle-${TARNWHISTLE_VERSION}-windows-x64)
 else()
   set(CPACK_GENERATOR TGZ)
-  set(CPACK_PACKAGE_FILE_NAME tarnwhistle-${PROJECT_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
+  set(CPACK_PACKAGE_FILE_NAME tarnwhistle-${TARNWHISTLE_VERSION}-linux-${CMAKE_SYSTEM_PROCESSOR})
 
   # `cpack -G DEB`, from the distribution preset: the dependencies from dpkg-shlibdeps, and
   # Debian's own documents, which only the Debian package holds (see cmake/cpack-project.cmake).
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_DEBIAN_PACKAGE_VERSION ${TARNWHISTLE_DEBIAN_VERSION})
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   string(TIMESTAMP TARNWHISTLE_DEBIAN_DATE "%a, %d %b %Y %H:%M:%S +0000" UTC)
   configure_file(packaging/debian/copyright.in debian/copyright @ONLY)
