@@ -2,4 +2,4 @@
 // the wide command line, as the recorder does.
 #include "reader/run.h"
 
-int main() { return RunReader(); }
+int main() { return reader::RunReader(); }

@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "text/quote.h"
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -78,6 +79,10 @@ std::int64_t Now();
 // up to StartWindow() before the creation may also be at or after it.
 std::int64_t StartTime();
 std::int64_t StartWindow();
+
+// A clock that never goes back, for deadlines, and a pause of the given length.
+std::chrono::steady_clock::time_point SteadyNow();
+void Sleep(std::chrono::milliseconds duration);
 
 } // namespace platform
 

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 
 namespace {
 
@@ -144,6 +145,10 @@ std::int64_t StartTime() {
   }
   return booted + static_cast<std::int64_t>(*ticks) * StartTick() - kCoarseLag - kClockPairing;
 }
+
+std::chrono::steady_clock::time_point SteadyNow() { return std::chrono::steady_clock::now(); }
+
+void Sleep(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
 
 std::int64_t StartWindow() { return StartTick() + kCoarseLag + kClockPairing; }
 

@@ -14,6 +14,7 @@
 #include "text/codec.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace platform {
 
@@ -130,6 +131,10 @@ std::int64_t StartTime() {
              ? Ticks(creation) - kTickAllowance
              : 0;
 }
+
+std::chrono::steady_clock::time_point SteadyNow() { return std::chrono::steady_clock::now(); }
+
+void Sleep(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
 
 std::int64_t StartWindow() { return 2 * kTickAllowance; }
 

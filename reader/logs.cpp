@@ -11,12 +11,12 @@
 #include <fstream>
 #include <map>
 #include <set>
-#include <thread>
+
+namespace reader {
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 // Polling is cheap next to the launcher a script starts, and quick enough for it.
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
@@ -104,16 +104,6 @@ TrustedLogs TrustedLogsIn(const fs::path &folder, const Trust &trust, std::error
   return found;
 }
 
-std::optional<std::string> TimeOfName(const platform::WideString &name) {
-  const std::optional<platform::SYSTEMTIME> time = TimeOfLogName(name);
-  if (!time)
-    return std::nullopt;
-  char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", time->wYear, time->wMonth,
-                time->wDay, time->wHour, time->wMinute, time->wSecond);
-  return text;
-}
-
 std::optional<std::string> ReadLogBytes(const fs::path &path, std::string &problem) {
   std::error_code error;
   const fs::file_status status = fs::status(path, error);
@@ -163,8 +153,9 @@ std::optional<fs::path> WaitForNewLog(const fs::path &folder, const Trust &trust
       judged[log.path] = {log.modified, log.size};
   if (error)
     return std::nullopt;
-  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(seconds));
+  const auto deadline =
+      platform::SteadyNow() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                  std::chrono::duration<double>(seconds));
   std::set<WideString> passed;
   // A folder that goes away while waiting ends the wait like a deadline.
   std::error_code later;
@@ -181,21 +172,22 @@ std::optional<fs::path> WaitForNewLog(const fs::path &folder, const Trust &trust
       }
       judged[log.path] = stamp;
     }
-    if (found || Clock::now() >= deadline)
+    if (found || platform::SteadyNow() >= deadline)
       break;
-    std::this_thread::sleep_for(kPollInterval);
+    platform::Sleep(kPollInterval);
   }
   passedOver = Named(passed);
   if (!found)
     return std::nullopt;
   // The recorder writes line by line: wait for the last line, or for the writing to stop.
   std::uintmax_t size = fs::file_size(*found, later);
-  for (auto still = Clock::now(); !Finished(*found) && Clock::now() - still < kSettled;) {
-    std::this_thread::sleep_for(kPollInterval);
+  for (auto still = platform::SteadyNow();
+       !Finished(*found) && platform::SteadyNow() - still < kSettled;) {
+    platform::Sleep(kPollInterval);
     const std::uintmax_t now = fs::file_size(*found, later);
     if (now != size) {
       size = now;
-      still = Clock::now();
+      still = platform::SteadyNow();
     }
   }
   return found;
@@ -203,7 +195,9 @@ std::optional<fs::path> WaitForNewLog(const fs::path &folder, const Trust &trust
 
 void OutwaitStartWindow(std::int64_t modified) {
   // A write time in the future (a clock set back, a file stamped by hand) cannot be outwaited.
-  const auto giveUp = Clock::now() + kLongestWindow;
-  while (platform::Now() - modified <= platform::StartWindow() && Clock::now() < giveUp)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const auto giveUp = platform::SteadyNow() + kLongestWindow;
+  while (platform::Now() - modified <= platform::StartWindow() && platform::SteadyNow() < giveUp)
+    platform::Sleep(std::chrono::milliseconds(1));
 }
+
+} // namespace reader

@@ -12,6 +12,10 @@
 #include <string>
 #include <vector>
 
+namespace reader {
+
+using platform::WideString;
+
 struct FoundLog {
   std::filesystem::path path;
   std::int64_t modified; // as platform::ModifiedTime gives it
@@ -39,9 +43,6 @@ struct TrustedLogs {
 TrustedLogs TrustedLogsIn(const std::filesystem::path &folder, const Trust &trust,
                           std::error_code &error, std::size_t most = SIZE_MAX);
 
-// The local time a log's name holds, as "YYYY-MM-DD hh:mm:ss".
-std::optional<std::string> TimeOfName(const platform::WideString &name);
-
 // The whole file, or nothing with the reason in problem: missing, a directory, unreadable, or
 // larger than any record.
 std::optional<std::string> ReadLogBytes(const std::filesystem::path &path, std::string &problem);
@@ -59,5 +60,7 @@ std::optional<std::filesystem::path> WaitForNewLog(const std::filesystem::path &
 // Returns once the write time is more than platform::StartWindow() in the past, so that a reader
 // started after this one ends cannot take the log it read for one written since its own start.
 void OutwaitStartWindow(std::int64_t modified);
+
+} // namespace reader
 
 #endif

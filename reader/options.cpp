@@ -1,78 +1,72 @@
 // The reader's command line.
+//
+// Each option is a row: its spellings, what it takes (nothing; a value, as "--name VALUE" or
+// "--name=VALUE"; a value only attached, "--name=VALUE"; or the rest of the command line), where
+// the usage lists it and what it does to the options. What cannot be combined is a second table,
+// over the options' ids; the synopsis is a third, whose lines name the ids they combine.
 #include "reader/options.h"
 
 #include "text/escape.h"
 
 #include <algorithm>
+#include <array>
+#include <bitset>
 #include <cstdlib>
+#include <span>
 
-const char kUsage[] =
-    R"(Usage: tarnwhistle-read [--dir DIR] [--owner ACCOUNT]... [--wait SECONDS] [--json] [LOG...]
-       tarnwhistle-read [--dir DIR] [--owner ACCOUNT]... [--wait SECONDS] [LOG]
-                        [-0 | --quote[=FORM] | --expect -- ARG...]
-       tarnwhistle-read [--dir DIR] [--owner ACCOUNT]... --list
-       tarnwhistle-read --split LINE [--json | -0 | --quote[=FORM] | --expect -- ARG...]
-       tarnwhistle-read [--json | -0 | --quote[=FORM]] --args PROGRAM [ARG...]
-Shows the arguments a Tarnwhistle log recorded, or a command line splits into, checks them, and
-quotes them so that they arrive exactly.
-
-Which list: by default the newest of your Tarnwhistle_*.log files in the temporary directory
-the recorder uses.
-  LOG...           these files, whoever owns them
-  --dir DIR        the newest log in DIR of yours or of the system's own accounts (a
-                   service's, say)
-  --owner ACCOUNT  take the logs of this account too (a name, a uid or a SID); repeatable
-  --wait SECONDS   wait at most SECONDS for a log written after this started
-  --list           list the logs, newest first, with their time, argument count and owner
-  --split LINE     the list Windows' CommandLineToArgvW makes of LINE, program first (on other
-                   systems the same rules); - reads LINE from standard input (UTF-8, or UTF-16
-                   with a byte-order mark) without its last line end. Where a program built
-                   with Microsoft's C runtime gets another list, that is shown too
-  --args PROGRAM [ARG...]
-                   this list, as this program received it; the rest of the command line
-
-How to show it:
-  (nothing)        the program and each argument between [ and ], with <TAB>, <CR>, <LF>,
-                   <U+XXXX> for characters that would not show or could be mistaken, <0xXX>
-                   for a byte that is not UTF-8, and << for <
-  --json           one JSON object: file, time, owner, program, arguments, return_code,
-                   complete, ambiguous (for --split and --args: line, program, arguments,
-                   and c_runtime where it differs)
-  -0, --null       the arguments alone, each followed by a NUL, as the bytes received
-  --expect -- ARG...
-                   exit 0 if the log is a whole record read in only one way (or the line
-                   splits) and its arguments are exactly ARG..., 1 and the first difference
-                   if not
-  --quote[=FORM]   print the one command line that delivers the list exactly, checked by
-                   splitting it back; FORM is createprocess on Windows and sh elsewhere
-                   unless named:
-                     createprocess  for CreateProcess, a shortcut's target, a task or a service
-                     arguments      the same without the program (an arguments field)
-                     cmd            a line for a .cmd or .bat file, delayed expansion off; save
-                                    the file as UTF-8 and run chcp 65001 before the line when it
-                                    holds more than ASCII
-                     sh             a POSIX shell command
-                   (--quote FORM would read a log named FORM)
-  --help, --version
-
-Exit status: 0 a whole record read in only one way, shown or matched, or a list shown, matched
-or quoted; 1 shown but uncertain (cut short, ambiguous, or a return code that does not fit the
-count), or not matched; 2 no log, not a record, a list no line can deliver, a usage error, or
-output that could not be written.
-)";
+namespace reader {
 
 namespace {
 
-// The value of an option given as "--name VALUE" or "--name=VALUE"; advances past it.
-std::optional<WideString> ValueOf(const std::vector<WideString> &arguments, std::size_t &i,
-                                  const WideString &name) {
-  const WideString &argument = arguments[i];
-  if (argument.size() > name.size() && argument.starts_with(name + L"="))
-    return argument.substr(name.size() + 1);
-  if (argument == name && i + 1 < arguments.size())
-    return arguments[++i];
-  return std::nullopt;
+// Every option, and two facts that are not options: logs named, and more than one.
+enum class Id {
+  kHelp,
+  kVersion,
+  kLogs,
+  kSeveralLogs,
+  kDir,
+  kOwner,
+  kWait,
+  kList,
+  kSplit,
+  kArgs,
+  kJson,
+  kNull,
+  kExpect,
+  kQuote,
+  kCount,
+};
+using Ids = std::bitset<static_cast<std::size_t>(Id::kCount)>;
+
+Ids Of(std::initializer_list<Id> ids) {
+  Ids set;
+  for (const Id id : ids)
+    set.set(static_cast<std::size_t>(id));
+  return set;
 }
+
+enum class Takes { kNothing, kValue, kAttached, kRest };
+
+// Where the usage lists an option.
+enum class Section { kWhich, kHow, kOther };
+
+// The seconds --wait takes at most: a day.
+constexpr int kLongestWait = 24 * 60 * 60;
+
+using Apply = std::string (*)(Options &options, std::span<const WideString> values,
+                              bool byteEscapes);
+
+struct OptionRow {
+  Id id;
+  std::wstring_view name;
+  std::wstring_view alias; // another spelling, or empty
+  Takes takes;
+  std::string_view value; // what it takes, as the usage writes it
+  bool repeatable;
+  Section section;
+  std::string_view help; // what it does, for the usage; lines after the first indented
+  Apply apply;
+};
 
 // Seconds as a plain decimal number, at most a day.
 std::optional<double> SecondsOf(const WideString &text) {
@@ -85,131 +79,431 @@ std::optional<double> SecondsOf(const WideString &text) {
   if (ascii.empty() || ascii == ".")
     return std::nullopt;
   const double seconds = std::strtod(ascii.c_str(), nullptr);
-  return seconds <= 86400 ? std::optional(seconds) : std::nullopt;
+  return seconds <= kLongestWait ? std::optional(seconds) : std::nullopt;
 }
 
-// Whether the argument is this option, alone or with "=VALUE".
-bool IsOption(const WideString &argument, const WideString &name) {
-  return argument == name || argument.starts_with(name + L"=");
+// One value that must not be empty, else the complaint.
+std::optional<WideString> NonEmpty(std::span<const WideString> values) {
+  if (values.empty() || values[0].empty())
+    return std::nullopt;
+  return values[0];
 }
 
-// What makes the options as a whole make no sense, if anything.
-std::string Conflict(const ReaderOptions &options, int modes, int sources) {
-  if (modes > 1)
-    return "choose one of --json, -0, --list, --expect and --quote";
-  if (sources > 1)
-    return "choose one of --split and --args";
-  if (options.source != Source::Log &&
-      (!options.files.empty() || options.folder || options.waitSeconds || !options.owners.empty() ||
-       options.mode == Mode::List))
-    return "--split and --args give the list themselves: they take no log, --dir, --wait, "
-           "--owner or --list";
-  if (!options.files.empty() && (options.folder || options.waitSeconds))
-    return "name logs, or use --dir or --wait to find one, not both";
-  if (!options.files.empty() && !options.owners.empty())
-    return "a log named is read whoever owns it: --owner is for finding one";
-  if (options.mode == Mode::List && (options.waitSeconds || !options.files.empty()))
-    return "--list lists a folder: it takes no --wait and no log names";
-  if ((options.mode == Mode::Null || options.mode == Mode::Expect || options.mode == Mode::Quote) &&
-      options.files.size() > 1)
-    return "-0, --expect and --quote read one log";
+std::string ApplyDir(Options &options, std::span<const WideString> values, bool) {
+  options.folder = NonEmpty(values);
+  return options.folder ? "" : "--dir needs a folder";
+}
+
+std::string ApplyOwner(Options &options, std::span<const WideString> values, bool) {
+  const std::optional<WideString> owner = NonEmpty(values);
+  if (!owner)
+    return "--owner needs an account";
+  options.owners.push_back(*owner);
   return "";
 }
 
-// "createprocess, arguments, cmd or sh".
+std::string ApplyWait(Options &options, std::span<const WideString> values, bool) {
+  options.waitSeconds = values.empty() ? std::nullopt : SecondsOf(values[0]);
+  return options.waitSeconds
+             ? ""
+             : "--wait needs a number of seconds, at most " + std::to_string(kLongestWait);
+}
+
+std::string ApplyList(Options &options, std::span<const WideString>, bool) {
+  options.view = View::kList;
+  return "";
+}
+
+std::string ApplySplit(Options &options, std::span<const WideString> values, bool) {
+  options.source = Source::kLine;
+  const std::optional<WideString> line = NonEmpty(values);
+  if (!line)
+    return "--split needs a command line, or - to read one from standard input (an empty line has "
+           "no program: Windows would answer with the caller's own path)";
+  options.line = *line;
+  return "";
+}
+
+std::string ApplyArgs(Options &options, std::span<const WideString> values, bool) {
+  options.source = Source::kGiven;
+  options.given.assign(values.begin(), values.end());
+  if (options.given.empty())
+    return "--args needs the program, then its arguments";
+  // The list is the rest of the command line: an --expect in it was meant for the reader.
+  if (std::find(options.given.begin(), options.given.end(), L"--expect") != options.given.end())
+    return "--args takes the rest of the command line as the list: it cannot be combined with "
+           "--expect (--split can give a list that holds --expect)";
+  return "";
+}
+
+std::string ApplyJson(Options &options, std::span<const WideString>, bool) {
+  options.view = View::kJson;
+  return "";
+}
+
+std::string ApplyNull(Options &options, std::span<const WideString>, bool) {
+  options.view = View::kNull;
+  return "";
+}
+
+std::string ApplyExpect(Options &options, std::span<const WideString> values, bool) {
+  options.view = View::kExpect;
+  if (!values.empty() && values[0] == L"--")
+    values = values.subspan(1);
+  options.expected.assign(values.begin(), values.end());
+  return "";
+}
+
+std::string FormNames();
+
+std::string ApplyQuote(Options &options, std::span<const WideString> values, bool byteEscapes) {
+  options.view = View::kQuote;
+  if (values.empty())
+    return "";
+  options.form = text::FormNamed(values[0]);
+  return options.form ? ""
+                      : "unknown form " + text::Visible(values[0], byteEscapes) +
+                            ": choose --quote=" + FormNames();
+}
+
+std::string ApplyHelp(Options &options, std::span<const WideString>, bool) {
+  options.action = Action::kHelp;
+  return "";
+}
+
+std::string ApplyVersion(Options &options, std::span<const WideString>, bool) {
+  options.action = Action::kVersion;
+  return "";
+}
+
+constexpr OptionRow kOptions[] = {
+    {Id::kDir, L"--dir", L"", Takes::kValue, "DIR", false, Section::kWhich,
+     "the newest log in DIR of yours or of the system's own accounts (a\n"
+     "service's, say)",
+     &ApplyDir},
+    {Id::kOwner, L"--owner", L"", Takes::kValue, "ACCOUNT", true, Section::kWhich,
+     "take the logs of this account too (a name, a uid or a SID); repeatable", &ApplyOwner},
+    {Id::kWait, L"--wait", L"", Takes::kValue, "SECONDS", false, Section::kWhich,
+     "wait at most SECONDS for a log written after this started", &ApplyWait},
+    {Id::kSplit, L"--split", L"", Takes::kValue, "LINE", false, Section::kWhich,
+     "the list Windows' CommandLineToArgvW makes of LINE, program first (on other\n"
+     "systems the same rules); - reads LINE from standard input (UTF-8, or UTF-16\n"
+     "with a byte-order mark) without its last line end. Where a program built\n"
+     "with Microsoft's C runtime gets another list, that is shown too",
+     &ApplySplit},
+    {Id::kArgs, L"--args", L"", Takes::kRest, "PROGRAM [ARG...]", false, Section::kWhich,
+     "this list, as this program received it; the rest of the command line", &ApplyArgs},
+    {Id::kJson, L"--json", L"", Takes::kNothing, "", false, Section::kHow,
+     "one JSON object: file, time, owner, program, arguments, return_code,\n"
+     "complete, ambiguous (for --split and --args: line, program, arguments,\n"
+     "and c_runtime where it differs)",
+     &ApplyJson},
+    {Id::kNull, L"--null", L"-0", Takes::kNothing, "", false, Section::kHow,
+     "the arguments alone, each followed by a NUL, as the bytes received", &ApplyNull},
+    {Id::kList, L"--list", L"", Takes::kNothing, "", false, Section::kHow,
+     "list the logs, newest first, with their time, argument count and owner", &ApplyList},
+    {Id::kExpect, L"--expect", L"", Takes::kRest, "-- ARG...", false, Section::kHow,
+     "exit 0 if the log is a whole record read in only one way (or the line\n"
+     "splits) and its arguments are exactly ARG..., 1 and the first difference\n"
+     "if not",
+     &ApplyExpect},
+    {Id::kQuote, L"--quote", L"", Takes::kAttached, "FORM", false, Section::kHow,
+     "print the one command line that delivers the list exactly, checked by\n"
+     "splitting it back; FORM is createprocess on Windows and sh elsewhere\n"
+     "unless named (--quote FORM would read a log named FORM):",
+     &ApplyQuote},
+    {Id::kHelp, L"--help", L"-h", Takes::kNothing, "", false, Section::kOther,
+     "show this text and exit", &ApplyHelp},
+    {Id::kVersion, L"--version", L"", Takes::kNothing, "", false, Section::kOther,
+     "show the version and exit", &ApplyVersion},
+};
+
+const OptionRow &RowOf(Id id) {
+  return *std::find_if(std::begin(kOptions), std::end(kOptions),
+                       [&](const OptionRow &row) { return row.id == id; });
+}
+
+// How an option is written where its name stands: "-0", "--dir DIR", "--quote[=FORM]".
+std::string Spelled(const OptionRow &row, bool withValue) {
+  const std::wstring_view name = row.alias.empty() ? row.name : row.alias;
+  std::string text(name.begin(), name.end());
+  if (!withValue || row.value.empty())
+    return text;
+  const bool attached = row.takes == Takes::kAttached;
+  text.append(attached ? "[=" : " ").append(row.value);
+  return attached ? text.append("]") : text;
+}
+
+// "a, b and c", or "a, b or c".
+std::string Joined(const std::vector<std::string> &words, std::string_view last) {
+  std::string text;
+  for (std::size_t i = 0; i < words.size(); ++i)
+    text.append(i == 0 ? "" : i + 1 == words.size() ? std::string(last) : ", ").append(words[i]);
+  return text;
+}
+
 std::string FormNames() {
-  std::string names;
-  const std::span<const text::FormRow> forms = text::Forms();
-  for (std::size_t i = 0; i < forms.size(); ++i)
-    names.append(i == 0 ? "" : i + 1 == forms.size() ? " or " : ", ").append(forms[i].name);
-  return names;
+  std::vector<std::string> names;
+  for (const text::FormRow &row : text::Forms())
+    names.emplace_back(row.name);
+  return Joined(names, " or ");
+}
+
+// How often each option was given.
+using Counts = std::array<int, static_cast<std::size_t>(Id::kCount)>;
+
+// "choose one of --json, -0, --list, --expect and --quote", for options of which one may stand,
+// once.
+std::string ChooseOne(const Counts &counts, const Ids &exclusive) {
+  int given = 0;
+  for (std::size_t id = 0; id < counts.size(); ++id)
+    given += exclusive.test(id) ? counts[id] : 0;
+  if (given < 2)
+    return "";
+  std::vector<std::string> names;
+  for (const OptionRow &row : kOptions)
+    if (exclusive.test(static_cast<std::size_t>(row.id)))
+      names.push_back(Spelled(row, false));
+  return "choose one of " + Joined(names, " and ");
+}
+
+// What cannot stand together: any of the first with any of the second.
+struct Conflict {
+  Ids some, others;
+  std::string_view why;
+};
+
+std::string Conflicting(const Counts &counts) {
+  Ids seen;
+  for (std::size_t id = 0; id < counts.size(); ++id)
+    seen.set(id, counts[id] > 0);
+  const Conflict conflicts[] = {
+      {Of({Id::kSplit, Id::kArgs}), Of({Id::kLogs, Id::kDir, Id::kWait, Id::kOwner, Id::kList}),
+       "--split and --args give the list themselves: they take no log, --dir, --wait, --owner "
+       "or --list"},
+      {Of({Id::kLogs}), Of({Id::kDir, Id::kWait}),
+       "name logs, or use --dir or --wait to find one, not both"},
+      {Of({Id::kLogs}), Of({Id::kOwner}),
+       "a log named is read whoever owns it: --owner is for finding one"},
+      {Of({Id::kList}), Of({Id::kWait, Id::kLogs}),
+       "--list lists a folder: it takes no --wait and no log names"},
+      {Of({Id::kNull, Id::kExpect, Id::kQuote}), Of({Id::kSeveralLogs}),
+       "-0, --expect and --quote read one log"},
+  };
+  for (const Ids &exclusive : {Of({Id::kJson, Id::kNull, Id::kList, Id::kExpect, Id::kQuote}),
+                               Of({Id::kSplit, Id::kArgs})})
+    if (const std::string why = ChooseOne(counts, exclusive); !why.empty())
+      return why;
+  for (const Conflict &conflict : conflicts)
+    if ((seen & conflict.some).any() && (seen & conflict.others).any())
+      return std::string(conflict.why);
+  return "";
+}
+
+// The row the argument spells, alone or with "=VALUE" where the row takes a value.
+const OptionRow *RowSpelled(const WideString &argument) {
+  for (const OptionRow &row : kOptions) {
+    if (argument == row.name || (!row.alias.empty() && argument == row.alias))
+      return &row;
+    const bool attaches = row.takes == Takes::kValue || row.takes == Takes::kAttached;
+    if (attaches && argument.size() > row.name.size() && argument.starts_with(row.name) &&
+        argument[row.name.size()] == L'=')
+      return &row;
+  }
+  return nullptr;
+}
+
+// The values the row takes at arguments[i], which names it; leaves i at the last one taken.
+std::span<const WideString> ValuesOf(const OptionRow &row, std::span<const WideString> arguments,
+                                     std::size_t &i) {
+  const WideString &argument = arguments[i];
+  const bool attached = argument.size() > row.name.size() && argument[row.name.size()] == L'=';
+  switch (row.takes) {
+  case Takes::kNothing:
+    return {};
+  case Takes::kAttached:
+  case Takes::kValue:
+    if (attached)
+      return {&argument, 1};
+    if (row.takes == Takes::kAttached || i + 1 == arguments.size())
+      return {};
+    return arguments.subspan(++i, 1);
+  case Takes::kRest: {
+    const std::span<const WideString> rest = arguments.subspan(i + 1);
+    i = arguments.size();
+    return rest;
+  }
+  }
+  return {};
+}
+
+// One part of a synopsis line: options, of which one may stand (in brackets when optional), or a
+// word standing for what is not an option.
+struct Part {
+  std::vector<Id> options;
+  bool optional = true;
+  std::string_view word = {};
+};
+
+// Each way to call the reader, as its parts. Only what the parser accepts together stands in a
+// line, which a unit test checks.
+std::vector<std::vector<Part>> SynopsisLines() {
+  const Part finding[] = {{{Id::kDir}}, {{Id::kOwner}}};
+  const Part views = {{Id::kJson, Id::kNull, Id::kQuote, Id::kExpect}};
+  const Part oneLogViews = {{Id::kNull, Id::kQuote, Id::kExpect}};
+  return {
+      {finding[0], finding[1], {{Id::kWait}}, views},
+      {{{Id::kJson}}, {{}, false, "LOG..."}},
+      {{{}, false, "LOG"}, oneLogViews},
+      {finding[0], finding[1], {{Id::kList}, false}},
+      {{{Id::kSplit}, false}, views},
+      {{{Id::kJson, Id::kNull, Id::kQuote}}, {{Id::kArgs}, false}},
+  };
+}
+
+std::string PartText(const Part &part) {
+  if (part.options.empty())
+    return std::string(part.word);
+  std::vector<std::string> spelled;
+  for (const Id id : part.options)
+    spelled.push_back(Spelled(RowOf(id), true));
+  std::string text;
+  for (std::size_t i = 0; i < spelled.size(); ++i)
+    text.append(i == 0 ? "" : " | ").append(spelled[i]);
+  if (!part.optional)
+    return text;
+  return "[" + text + "]" +
+         (part.options.size() == 1 && RowOf(part.options[0]).repeatable ? "..." : "");
+}
+
+// The synopsis, its lines wrapped before the usage's width.
+std::string Synopsis() {
+  constexpr std::string_view kName = "tarnwhistle-read", kFirst = "Usage: ";
+  constexpr std::size_t kWidth = 100;
+  std::string text;
+  for (const std::vector<Part> &line : SynopsisLines()) {
+    std::string row(kFirst.size(), ' ');
+    if (text.empty())
+      row = kFirst;
+    row.append(kName);
+    const std::size_t indent = row.size() + 1;
+    std::size_t lineStart = 0;
+    for (const Part &part : line) {
+      const std::string word = PartText(part);
+      if (row.size() - lineStart + 1 + word.size() > kWidth) {
+        lineStart = row.size() + 1;
+        row.append("\n").append(indent - 1, ' ');
+      }
+      row.append(" ").append(word);
+    }
+    text.append(row).append("\n");
+  }
+  return text;
+}
+
+// An entry of the usage: what is spelled, indented, then its help from the column on, each line
+// of it there.
+std::string Entry(const std::string &spelled, std::string_view help, std::size_t indent = 2,
+                  std::size_t column = 19) {
+  std::string text(indent, ' ');
+  text.append(spelled);
+  if (text.size() + 1 > column)
+    text.append("\n").append(column, ' ');
+  else
+    text.append(column - text.size(), ' ');
+  for (std::size_t at = 0; at < help.size();) {
+    const std::size_t end = std::min(help.find('\n', at), help.size());
+    if (at > 0)
+      text += std::string(column, ' ');
+    text.append(help.substr(at, end - at)).append("\n");
+    at = end + 1;
+  }
+  return text;
+}
+
+std::string Entries(Section section) {
+  std::string text;
+  for (const OptionRow &row : kOptions) {
+    if (row.section != section)
+      continue;
+    std::string spelled = Spelled(row, true);
+    if (!row.alias.empty())
+      spelled += ", " + std::string(row.name.begin(), row.name.end());
+    text += Entry(spelled, row.help);
+    if (row.id == Id::kQuote)
+      for (const text::FormRow &form : text::Forms())
+        text += Entry(std::string(form.name), form.help, 21, 36);
+  }
+  return text;
 }
 
 } // namespace
 
-ReaderOptions ParseOptions(const std::vector<WideString> &arguments, bool byteEscapes) {
-  ReaderOptions options;
-  int modes = 0, sources = 0;
-  const auto choose = [&](Mode mode) {
-    options.mode = mode;
-    ++modes;
-  };
+std::string Usage() {
+  return Synopsis() +
+         "Shows the arguments a Tarnwhistle log recorded, or a command line splits into, checks "
+         "them, and\nquotes them so that they arrive exactly.\n\n"
+         "Which list: by default the newest of your Tarnwhistle_*.log files in the temporary "
+         "directory\nthe recorder uses.\n" +
+         Entry("LOG...", "these files, whoever owns them") + Entries(Section::kWhich) +
+         "\nHow to show it:\n" +
+         Entry("(nothing)", "the program and each argument between [ and ], with <TAB>, <CR>, "
+                            "<LF>,\n<U+XXXX> for characters that would not show or could be "
+                            "mistaken, <0xXX>\nfor a byte that is not UTF-8, and << for <") +
+         Entries(Section::kHow) + "\n" + Entries(Section::kOther) +
+         "\nExit status: 0 a whole record read in only one way, shown or matched, or a list "
+         "shown, matched\nor quoted; 1 shown but uncertain (cut short, ambiguous, or a return "
+         "code that does not fit the\ncount), or not matched; 2 no log, not a record, a list no "
+         "line can deliver, a usage error, or\noutput that could not be written.\n";
+}
+
+Options ParseOptions(const std::vector<WideString> &arguments, bool byteEscapes) {
+  Options options;
+  Counts counts = {};
   bool onlyNames = false;
-  for (std::size_t i = 0; i < arguments.size() && options.error.empty(); ++i) {
-    const WideString &argument = arguments[i];
+  const std::span<const WideString> all = arguments;
+  for (std::size_t i = 0; i < all.size() && options.error.empty(); ++i) {
+    const WideString &argument = all[i];
     if (onlyNames || argument.size() < 2 || argument[0] != L'-') {
       options.files.push_back(argument);
-    } else if (argument == L"--") {
-      onlyNames = true;
-    } else if (argument == L"--help" || argument == L"-h") {
-      options.mode = Mode::Help;
-      return options;
-    } else if (argument == L"--version") {
-      options.mode = Mode::Version;
-      return options;
-    } else if (argument == L"--expect") {
-      choose(Mode::Expect);
-      if (i + 1 < arguments.size() && arguments[i + 1] == L"--")
-        ++i;
-      options.expected.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i + 1),
-                              arguments.end());
-      break;
-    } else if (argument == L"--args") {
-      ++sources;
-      options.source = Source::Given;
-      options.given.assign(arguments.begin() + static_cast<std::ptrdiff_t>(i + 1), arguments.end());
-      // The list is the rest of the command line: an --expect in it was meant for the reader.
-      if (options.given.empty())
-        options.error = "--args needs the program, then its arguments";
-      else if (std::find(options.given.begin(), options.given.end(), L"--expect") !=
-               options.given.end())
-        options.error = "--args takes the rest of the command line as the list: it cannot be "
-                        "combined with --expect (--split can give a list that holds --expect)";
-      break;
-    } else if (IsOption(argument, L"--split")) {
-      ++sources;
-      options.source = Source::Line;
-      const std::optional<WideString> line = ValueOf(arguments, i, L"--split");
-      if (!line || line->empty())
-        options.error = "--split needs a command line, or - to read one from standard input (an "
-                        "empty line has no program: Windows would answer with the caller's own "
-                        "path)";
-      else
-        options.line = *line;
-    } else if (argument == L"--quote" || argument.starts_with(L"--quote=")) {
-      choose(Mode::Quote);
-      if (argument != L"--quote") {
-        options.form = text::FormNamed(std::wstring_view(argument).substr(8));
-        if (!options.form)
-          options.error = "unknown form " + text::Visible(argument.substr(8), byteEscapes) +
-                          ": choose --quote=" + FormNames();
-      }
-    } else if (argument == L"--json") {
-      choose(Mode::Json);
-    } else if (argument == L"-0" || argument == L"--null") {
-      choose(Mode::Null);
-    } else if (argument == L"--list") {
-      choose(Mode::List);
-    } else if (IsOption(argument, L"--dir")) {
-      options.folder = ValueOf(arguments, i, L"--dir");
-      if (!options.folder || options.folder->empty())
-        options.error = "--dir needs a folder";
-    } else if (IsOption(argument, L"--owner")) {
-      const std::optional<WideString> owner = ValueOf(arguments, i, L"--owner");
-      if (!owner || owner->empty())
-        options.error = "--owner needs an account";
-      else
-        options.owners.push_back(*owner);
-    } else if (IsOption(argument, L"--wait")) {
-      const std::optional<WideString> value = ValueOf(arguments, i, L"--wait");
-      options.waitSeconds = value ? SecondsOf(*value) : std::nullopt;
-      if (!options.waitSeconds)
-        options.error = "--wait needs a number of seconds, at most 86400";
-    } else {
-      options.error = "unknown option " + text::Visible(argument, byteEscapes);
+      continue;
     }
+    if (argument == L"--") {
+      onlyNames = true;
+      continue;
+    }
+    const OptionRow *row = RowSpelled(argument);
+    if (!row) {
+      options.error = "unknown option " + text::Visible(argument, byteEscapes);
+      break;
+    }
+    std::span<const WideString> values = ValuesOf(*row, all, i);
+    // The value of an attached spelling is what follows its "=".
+    WideString attached;
+    if (!values.empty() && &values[0] == &argument) {
+      attached = argument.substr(row->name.size() + 1);
+      values = {&attached, 1};
+    }
+    options.error = row->apply(options, values, byteEscapes);
+    if (options.action != Action::kRead)
+      return options;
+    ++counts[static_cast<std::size_t>(row->id)];
   }
+  counts[static_cast<std::size_t>(Id::kLogs)] = options.files.empty() ? 0 : 1;
+  counts[static_cast<std::size_t>(Id::kSeveralLogs)] = options.files.size() > 1 ? 1 : 0;
   if (options.error.empty())
-    options.error = Conflict(options, modes, sources);
+    options.error = Conflicting(counts);
   return options;
 }
+
+std::vector<std::wstring_view> OptionSpellings() {
+  std::vector<std::wstring_view> spellings;
+  for (const OptionRow &row : kOptions) {
+    spellings.push_back(row.name);
+    if (!row.alias.empty())
+      spellings.push_back(row.alias);
+  }
+  return spellings;
+}
+
+} // namespace reader

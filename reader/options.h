@@ -1,4 +1,5 @@
-// The reader's command line.
+// The reader's command line: one table of options, from which the parsing, the conflicts between
+// options and the usage text all come.
 #ifndef TARNWHISTLE_READER_OPTIONS_H
 #define TARNWHISTLE_READER_OPTIONS_H
 
@@ -10,21 +11,28 @@
 #include <string_view>
 #include <vector>
 
+namespace reader {
+
 using platform::WideString;
 
-enum class Mode { Plain, Json, Null, List, Expect, Quote, Help, Version };
+// What the run does: read and show a list, or say how to use it or which version it is.
+enum class Action { kRead, kHelp, kVersion };
+
+// How a list is shown.
+enum class View { kPlain, kJson, kNull, kList, kExpect, kQuote };
 
 // Where the argument list comes from: a log, a command line split, or the arguments that follow.
-enum class Source { Log, Line, Given };
+enum class Source { kLog, kLine, kGiven };
 
-struct ReaderOptions {
-  Mode mode = Mode::Plain;
+struct Options {
+  Action action = Action::kRead;
+  View view = View::kPlain;
   std::optional<WideString> folder;  // --dir
   std::optional<double> waitSeconds; // --wait
   std::vector<WideString> owners;    // --owner, each account as given
   std::vector<WideString> files;     // the logs named
   std::vector<WideString> expected;  // after --expect
-  Source source = Source::Log;
+  Source source = Source::kLog;
   WideString line;                     // --split: the command line, or "-" for standard input
   std::vector<WideString> given;       // --args: element 0, then the arguments
   std::optional<text::QuoteForm> form; // --quote=FORM; none for the platform's own
@@ -34,8 +42,14 @@ struct ReaderOptions {
 // Parses the arguments after element 0. Everything after --expect (and one "--" right after it)
 // is the expected arguments, everything after --args is the list, and everything after a "--"
 // before them is a log's name.
-ReaderOptions ParseOptions(const std::vector<WideString> &arguments, bool byteEscapes);
+Options ParseOptions(const std::vector<WideString> &arguments, bool byteEscapes);
 
-extern const char kUsage[];
+// What --help prints: the synopsis, each option with what it does, the forms, the exit statuses.
+std::string Usage();
+
+// Each option's spellings, as the table holds them ("--null" and "-0").
+std::vector<std::wstring_view> OptionSpellings();
+
+} // namespace reader
 
 #endif

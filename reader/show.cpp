@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace reader {
+
 namespace {
 
 std::string Bracketed(std::wstring_view units, bool byteEscapes) {
@@ -73,11 +75,18 @@ std::string JsonList(const ArgumentList &list) {
 
 } // namespace
 
+std::string ShownTime(const platform::SYSTEMTIME &time, char separator) {
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d", time.wYear, time.wMonth,
+                time.wDay, separator, time.wHour, time.wMinute, time.wSecond);
+  return text;
+}
+
 std::string PlainView(const ShownLog &log, bool byteEscapes) {
   const Reading &reading = log.reading;
   std::string text = "File: " + text::Visible(log.file, byteEscapes) + "\n";
   if (log.time)
-    text += "Time: " + *log.time + "\n";
+    text += "Time: " + ShownTime(*log.time) + "\n";
   if (log.owner)
     text += "Owner: " + text::Visible(*log.owner, byteEscapes) + "\n";
   text += ListLines({reading.program, reading.arguments}, byteEscapes);
@@ -127,13 +136,10 @@ std::string JsonView(const ShownLog &log) {
   std::string json = "{\"file\":";
   json += text::JsonString(log.file);
   json += ",\"time\":";
-  if (log.time) {
-    std::string stamp = *log.time;
-    stamp[stamp.find(' ')] = 'T';
-    json += "\"" + stamp + "\"";
-  } else {
+  if (log.time)
+    json.append("\"").append(ShownTime(*log.time, 'T')).append("\"");
+  else
     json += "null";
-  }
   json += ",\"owner\":";
   json += log.owner ? text::JsonString(*log.owner) : "null";
   json += ",";
@@ -220,3 +226,5 @@ std::string ListDifference(const std::vector<WideString> &found,
            Bracketed(found[expected.size()], byteEscapes) + " was not expected" + counts;
   return "";
 }
+
+} // namespace reader

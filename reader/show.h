@@ -10,14 +10,24 @@
 #include <string_view>
 #include <vector>
 
+namespace reader {
+
+using platform::WideString;
+
 // A log as the reader presents it.
 struct ShownLog {
-  WideString file;                 // its path, as code units
-  std::optional<std::string> time; // "YYYY-MM-DD hh:mm:ss" from its name, when it has one
+  WideString file;                          // its path, as code units
+  std::optional<platform::SYSTEMTIME> time; // the time its name holds, when it has one
   Reading reading;
   // The file's owner, by name where it has one, when the system can tell.
   std::optional<WideString> owner = std::nullopt;
 };
+
+// The width of a time as the views show it, "YYYY-MM-DD hh:mm:ss", while the year has four digits.
+constexpr std::size_t kShownTimeWidth = 19;
+
+// The time as the views show it, the date and the time of day apart by the separator.
+std::string ShownTime(const platform::SYSTEMTIME &time, char separator = ' ');
 
 // The file, its time, its owner, the program and each argument between [ and ], then the count and
 // the return code and whether they agree, and whether the record is cut short or ambiguous.
@@ -64,5 +74,7 @@ std::string FirstDifference(const Reading &reading, const std::vector<WideString
 std::string ListDifference(const std::vector<WideString> &found,
                            const std::vector<WideString> &expected, const std::string &where,
                            bool byteEscapes);
+
+} // namespace reader
 
 #endif

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace reader {
+
 namespace {
 
 // An error line stays one line: the rest are counted.
@@ -25,3 +27,5 @@ std::string PassedOver(const std::vector<WideString> &owners, bool byteEscapes) 
     text += " and " + std::to_string(owners.size() - kOwnersNamed) + " more";
   return text;
 }
+
+} // namespace reader

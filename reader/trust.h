@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace reader {
+
 using platform::WideString;
 
 // Always the reader's own user; with --dir also the system's own accounts, whose services the
@@ -22,5 +24,7 @@ bool Trusts(const Trust &trust, const platform::Owner &owner);
 // The owners whose logs a search passed over, by name where they have one, for an error line:
 // "nobody, 4242", the first few in order and then how many more.
 std::string PassedOver(const std::vector<WideString> &owners, bool byteEscapes);
+
+} // namespace reader
 
 #endif

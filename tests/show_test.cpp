@@ -9,9 +9,14 @@
 #include <string>
 #include <vector>
 
+namespace reader {
+
 namespace {
 
 std::wstring Units(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
+
+// The time the logs of these tests are named for.
+constexpr platform::SYSTEMTIME kTime = {2026, 3, 6, 7, 9, 5, 2, 0};
 
 } // namespace
 
@@ -51,7 +56,7 @@ TEST(Show, GivesBackTheBytesReceivedAndValidJson) {
   reading.arguments = {Units(u"say \"hi\"\r\n\t\x01"), Units(u"\xD800\u2028\xD83D\xDE00"), L""};
   reading.returnCode = 3;
   reading.complete = true;
-  EXPECT_EQ(JsonView({L"x.log", "2026-03-07 09:05:02", reading}),
+  EXPECT_EQ(JsonView({L"x.log", kTime, reading}),
             "{\"file\":\"x.log\",\"time\":\"2026-03-07T09:05:02\",\"owner\":null,"
             "\"program\":\"C:\\\\rec.exe\","
             "\"arguments\":[\"say \\\"hi\\\"\\r\\n\\t\\u0001\",\"\\uD800\\u2028\xF0\x9F\x98\x80\","
@@ -72,19 +77,17 @@ TEST(Show, PlainViewPutsEachArgumentOnItsOwnLineBetweenBrackets) {
   reading.returnCode = 4;
   reading.complete = true;
   reading.countAgrees = true;
-  EXPECT_EQ(
-      PlainView({L"C:\\Temp\\Tarnwhistle_2026-03-07_09-05-02.log", "2026-03-07 09:05:02", reading},
-                false),
-      "File: C:\\Temp\\Tarnwhistle_2026-03-07_09-05-02.log\n"
-      "Time: 2026-03-07 09:05:02\n"
-      "Program: [C:\\Tools\\rec.exe]\n"
-      "ARG[1] [alpha]\n"
-      "ARG[2] [two words]\n"
-      "ARG[3] []\n"
-      "ARG[4] [tab<TAB>here]\n"
-      "4 arguments; ReturnCode = 4, which agrees.\n"
-      "Escapes: <TAB>, <CR>, <LF> and <U+XXXX> stand for characters that would not show or "
-      "could be mistaken; << is a <.\n");
+  EXPECT_EQ(PlainView({L"C:\\Temp\\Tarnwhistle_2026-03-07_09-05-02.log", kTime, reading}, false),
+            "File: C:\\Temp\\Tarnwhistle_2026-03-07_09-05-02.log\n"
+            "Time: 2026-03-07 09:05:02\n"
+            "Program: [C:\\Tools\\rec.exe]\n"
+            "ARG[1] [alpha]\n"
+            "ARG[2] [two words]\n"
+            "ARG[3] []\n"
+            "ARG[4] [tab<TAB>here]\n"
+            "4 arguments; ReturnCode = 4, which agrees.\n"
+            "Escapes: <TAB>, <CR>, <LF> and <U+XXXX> stand for characters that would not show or "
+            "could be mistaken; << is a <.\n");
 }
 
 TEST(Show, FirstDifferenceNamesTheArgumentAndWhatDiffers) {
@@ -112,7 +115,7 @@ TEST(Show, OwnerFollowsTheTimeInEveryView) {
   Reading reading;
   reading.program = L"rec";
   reading.complete = true;
-  const ShownLog log = {L"x.log", "2026-03-07 09:05:02", reading, L"NT SERVICE\\svc\u00A0x"};
+  const ShownLog log = {L"x.log", kTime, reading, L"NT SERVICE\\svc\u00A0x"};
   EXPECT_NE(PlainView(log, false)
                 .find("Time: 2026-03-07 09:05:02\n"
                       "Owner: NT SERVICE\\svc<U+00A0>x\n"
@@ -144,3 +147,5 @@ TEST(Show, AListSplitFromALineSaysWhereTheCRuntimeDiffers) {
   shown.line.reset();
   EXPECT_EQ(JsonListView(shown).substr(0, 12), "{\"line\":null");
 }
+
+} // namespace reader

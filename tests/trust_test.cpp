@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace reader {
+
 TEST(Trust, TakesOwnLogsAlwaysSystemOnesWithDirAndNamedAccountsExactly) {
   const platform::Owner own = {L"1000", true, false}, root = {L"0", false, true},
                         service = {L"S-1-5-19", false, true}, other = {L"1001", false, false},
@@ -49,3 +51,5 @@ TEST(Trust, NamesTheFirstFewOwnersPassedOverVisiblyAndCountsTheRest) {
   for (const auto &c : cases)
     EXPECT_EQ(PassedOver(c.owners, false), c.text) << c.text;
 }
+
+} // namespace reader

@@ -29,7 +29,8 @@ constexpr FormRow kForms[] = {
      .delivers = &forms::EverySplitterReads},
     {.form = QuoteForm::kArguments,
      .name = "arguments",
-     .help = "the same without the program (an arguments field)",
+     .help = "the same without the program (an arguments field); to\n"
+             "split it back, put a program in front",
      .longest = kLongestCreateProcessLine,
      .output = Output::kText,
      .withoutProgram = true,
@@ -41,7 +42,9 @@ constexpr FormRow kForms[] = {
      .delivers = &forms::EverySplitterReads},
     {.form = QuoteForm::kCmd,
      .name = "cmd",
-     .help = "a line for a .cmd or .bat file",
+     .help = "a line for a .cmd or .bat file, delayed expansion off;\n"
+             "save the file as UTF-8 and run chcp 65001 before the\n"
+             "line when it holds more than ASCII",
      .longest = kLongestCmdLine,
      .output = Output::kText,
      .refusesProgramQuote = true,

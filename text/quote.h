@@ -65,7 +65,7 @@ enum class Output {
 struct FormRow {
   QuoteForm form;
   std::string_view name; // as --quote=NAME takes it
-  std::string_view help; // what the line is for, in a few words
+  std::string_view help; // what the line is for, in lines of at most 60 characters
   // The longest line in units, counted with the program the caller puts in front where the line
   // leaves it out; 0 for no limit.
   std::size_t longest = 0;
