@@ -1,123 +1,19 @@
 // The platform operations on Windows: each one forwards to the Windows API of the same name, and
-// file creation adds the checks that make it safe in a shared directory. Who owns a file, which
-// those checks ask, is answered here for the reader too.
-#include "platform/accounts.h"
-#include "platform/console.h"
-#include "platform/platform.h"
+// file creation adds the checks that make it safe in a shared directory.
+#include "platform/windows_api.h"
 
-namespace {
-// <windows.h> defines these names as macros; keep the values under other names to check them.
-constexpr platform::DWORD kGenericWrite = platform::GENERIC_WRITE;
-constexpr platform::DWORD kFileShareRead = platform::FILE_SHARE_READ;
-constexpr platform::DWORD kCreateAlways = platform::CREATE_ALWAYS;
-constexpr platform::DWORD kFileAttributeNormal = platform::FILE_ATTRIBUTE_NORMAL;
-constexpr platform::DWORD kMaxPath = platform::MAX_PATH;
-} // namespace
-
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
-#include <aclapi.h>
-#include <sddl.h>
 #include <shellapi.h>
 
 #include <algorithm>
 #include <iterator>
-#include <memory>
-#include <type_traits>
-#include <vector>
 
-static_assert(sizeof(wchar_t) == sizeof(WCHAR));
-static_assert(kGenericWrite == GENERIC_WRITE && kFileShareRead == FILE_SHARE_READ &&
-              kCreateAlways == CREATE_ALWAYS && kFileAttributeNormal == FILE_ATTRIBUTE_NORMAL &&
-              kMaxPath == MAX_PATH);
-static_assert(sizeof(platform::SYSTEMTIME) == sizeof(::SYSTEMTIME));
+using namespace windows_api;
 
 namespace {
-
-void FreeLocal(void *memory) { ::LocalFree(memory); }
-void CloseToken(::HANDLE token) { ::CloseHandle(token); }
-using LocalMemory = std::unique_ptr<void, decltype(&FreeLocal)>;
-using Token = std::unique_ptr<std::remove_pointer_t<::HANDLE>, decltype(&CloseToken)>;
-
-// The token's information of one class, in memory of its own; null when it cannot be read.
-LocalMemory TokenInformation(::HANDLE token, TOKEN_INFORMATION_CLASS kind) {
-  ::DWORD size = 0;
-  GetTokenInformation(token, kind, nullptr, 0, &size);
-  LocalMemory memory(size != 0 ? LocalAlloc(LMEM_FIXED, size) : nullptr, &FreeLocal);
-  if (memory && !GetTokenInformation(token, kind, memory.get(), size, &size))
-    memory.reset();
-  return memory;
-}
-
-// This process's access token; null when it cannot be opened.
-Token OwnToken() {
-  ::HANDLE token = nullptr;
-  return Token(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) ? token : nullptr,
-               &CloseToken);
-}
-
-// This process's user, and the owner its token gives new files (an elevated administrator's files
-// belong to the Administrators group); a null SID for what cannot be read.
-PSID UserSid(const LocalMemory &user) {
-  return user ? static_cast<TOKEN_USER *>(user.get())->User.Sid : nullptr;
-}
-PSID OwnerSid(const LocalMemory &owner) {
-  return owner ? static_cast<TOKEN_OWNER *>(owner.get())->Owner : nullptr;
-}
-
-// Whether the SID is this user or the owner the token gives new files.
-bool IsOwnerOf(PSID sid, PSID user, PSID defaultOwner) {
-  return sid != nullptr &&
-         ((user && EqualSid(sid, user)) || (defaultOwner && EqualSid(sid, defaultOwner)));
-}
-
-bool IsThisProcessOwner(PSID owner) {
-  const Token token = OwnToken();
-  return IsOwnerOf(owner, UserSid(TokenInformation(token.get(), TokenUser)),
-                   OwnerSid(TokenInformation(token.get(), TokenOwner)));
-}
-
-// A file's owner, which lives inside the security descriptor held with it.
-struct FileOwner {
-  LocalMemory descriptor{nullptr, &FreeLocal};
-  PSID sid = nullptr;
-};
-
-FileOwner OwnerOfHandle(::HANDLE file) {
-  FileOwner owner;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner.sid, nullptr,
-                      nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
-    return {};
-  owner.descriptor.reset(descriptor);
-  return owner;
-}
 
 // Whether the file is owned by this user or by the owner the token gives new files.
 bool OwnedBy(::HANDLE file, PSID user, PSID defaultOwner) {
   return IsOwnerOf(OwnerOfHandle(file).sid, user, defaultOwner);
-}
-
-// The SID as text, "S-1-5-18".
-std::optional<platform::WideString> SidText(PSID sid) {
-  wchar_t *text = nullptr;
-  if (!ConvertSidToStringSidW(sid, &text))
-    return std::nullopt;
-  const LocalMemory memory(text, &FreeLocal);
-  return platform::WideString(text);
-}
-
-// The SID that text spells, "S-1-5-18" (not the two-letter aliases, which could be names).
-LocalMemory SidOfText(const platform::WideString &text) {
-  PSID sid = nullptr;
-  if (!(text.starts_with(L"S-") || text.starts_with(L"s-")) ||
-      !ConvertStringSidToSidW(text.c_str(), &sid))
-    sid = nullptr;
-  return LocalMemory(sid, &FreeLocal);
 }
 
 // A file may become the log only if it is this user's own disk file with no other name: not a
@@ -277,54 +173,5 @@ BOOL WriteFile(HANDLE file, const void *buffer, DWORD bytesToWrite, DWORD *bytes
 }
 
 BOOL CloseHandle(HANDLE object) { return ::CloseHandle(object); }
-
-std::optional<Owner> OwnerOf(const std::filesystem::path &path) {
-  const ::HANDLE file =
-      ::CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return std::nullopt;
-  const FileOwner owner = OwnerOfHandle(file);
-  ::CloseHandle(file);
-  const std::optional<WideString> id = owner.sid ? SidText(owner.sid) : std::nullopt;
-  if (!id)
-    return std::nullopt;
-  return Owner{*id, IsThisProcessOwner(owner.sid), accounts::IsSystemSid(*id)};
-}
-
-std::optional<WideString> AccountName(const WideString &id) {
-  const LocalMemory sid = SidOfText(id);
-  ::DWORD nameSize = 0, domainSize = 0;
-  SID_NAME_USE use;
-  if (!sid ||
-      (!LookupAccountSidW(nullptr, sid.get(), nullptr, &nameSize, nullptr, &domainSize, &use) &&
-       GetLastError() != ERROR_INSUFFICIENT_BUFFER))
-    return std::nullopt;
-  std::wstring name(nameSize, L'\0'), domain(domainSize, L'\0');
-  if (!LookupAccountSidW(nullptr, sid.get(), name.data(), &nameSize, domain.data(), &domainSize,
-                         &use))
-    return std::nullopt;
-  name.resize(nameSize);
-  domain.resize(domainSize);
-  return domain.empty() ? name : domain + L"\\" + name;
-}
-
-std::optional<WideString> AccountId(const WideString &account) {
-  if (const LocalMemory sid = SidOfText(account))
-    return SidText(sid.get());
-  ::DWORD sidSize = 0, domainSize = 0;
-  SID_NAME_USE use;
-  if (!LookupAccountNameW(nullptr, account.c_str(), nullptr, &sidSize, nullptr, &domainSize,
-                          &use) &&
-      GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-    return std::nullopt;
-  std::vector<::DWORD> sid(sidSize / sizeof(::DWORD) + 1);
-  std::wstring domain(domainSize, L'\0');
-  if (!LookupAccountNameW(nullptr, account.c_str(), sid.data(), &sidSize, domain.data(),
-                          &domainSize, &use))
-    return std::nullopt;
-  return SidText(sid.data());
-}
 
 } // namespace platform
