@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 using namespace windows_api;
 
@@ -65,6 +66,73 @@ void DeleteOnClose(::HANDLE file) {
   SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
+// What every attempt at the log's name asks for: the caller's access, with what the checks read;
+// its sharing; its flags, never following a reparse point; its template; the accounts the file
+// must belong to; and the private access list, alone and in the attributes a new file gets.
+struct PrivateFile {
+  const wchar_t *name;
+  ::DWORD access;
+  ::DWORD shareMode;
+  ::DWORD flags;
+  ::HANDLE templateFile;
+  PSID user;
+  PSID owner;
+  ACL *list;
+  SECURITY_ATTRIBUTES *attributes;
+};
+
+// Creates the file where nothing stands at the name, and gives the caller a handle to it once it
+// has passed the checks; a file that fails them is deleted again. INVALID_HANDLE_VALUE when it
+// cannot be made or is refused; nothing when something already stands at the name.
+std::optional<::HANDLE> CreateNewPrivateFile(const PrivateFile &request) {
+  // Made with no access to its data and all sharing, so that it can be opened again through this
+  // handle: to be written once it has passed the checks any other file gets, or to be deleted if
+  // it fails them. The handle the caller gets has no DELETE access, which readers that do not
+  // share deletion (the C runtime's, PowerShell's) would have to allow.
+  const ::HANDLE made =
+      ::CreateFileW(request.name, READ_CONTROL | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, request.attributes,
+                    CREATE_NEW, request.flags, request.templateFile);
+  if (made == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_FILE_EXISTS)
+      return std::nullopt;
+    return INVALID_HANDLE_VALUE;
+  }
+  const bool own = IsOwnPlainFile(made, request.user, request.owner);
+  // The flags without the attributes, which the file took when it was made.
+  const ::HANDLE file =
+      own ? ReOpenFile(made, request.access, request.shareMode, request.flags & 0xFFFF0000)
+          : ReOpenFile(made, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       FILE_FLAG_OPEN_REPARSE_POINT);
+  ::CloseHandle(made);
+  if (own || file == INVALID_HANDLE_VALUE)
+    return file;
+  DeleteOnClose(file);
+  ::CloseHandle(file);
+  return INVALID_HANDLE_VALUE;
+}
+
+// Opens an earlier log of the same second, this user's own plain file, makes it private as a new
+// one and only then empties it. INVALID_HANDLE_VALUE when what stands at the name is anything else
+// or cannot be opened; nothing when the name has gone.
+std::optional<::HANDLE> ReplaceOwnEarlierLog(const PrivateFile &request) {
+  const ::HANDLE file = ::CreateFileW(request.name, request.access | WRITE_DAC, request.shareMode,
+                                      nullptr, OPEN_EXISTING, request.flags, request.templateFile);
+  if (file == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_FILE_NOT_FOUND)
+      return std::nullopt;
+    return INVALID_HANDLE_VALUE;
+  }
+  if (IsOwnPlainFile(file, request.user, request.owner) &&
+      SetSecurityInfo(file, SE_FILE_OBJECT,
+                      DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                      nullptr, request.list, nullptr) == ERROR_SUCCESS &&
+      SetEndOfFile(file))
+    return file;
+  ::CloseHandle(file);
+  return INVALID_HANDLE_VALUE;
+}
+
 } // namespace
 
 namespace platform {
@@ -88,21 +156,12 @@ void GetLocalTime(SYSTEMTIME *time) {
            now.wHour, now.wMinute, now.wSecond,    now.wMilliseconds};
 }
 
-// A request to create or replace a file is carried out without truncating or writing through
-// anything planted at the name, and gives the file a private access list: the log's name is
-// predictable and its directory may be shared (C:\Windows\Temp when running as LocalSystem).
-// Other requests pass through unchanged.
-HANDLE CreateFileW(const wchar_t *fileName, DWORD desiredAccess, DWORD shareMode,
-                   void *securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
-                   HANDLE templateFile) {
-  if (creationDisposition != CREATE_ALWAYS)
-    return ::CreateFileW(fileName, desiredAccess, shareMode,
-                         static_cast<LPSECURITY_ATTRIBUTES>(securityAttributes),
-                         creationDisposition, flagsAndAttributes, templateFile);
-  if (securityAttributes != nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
+// The file is created or replaced without truncating or writing through anything planted at the
+// name, and gets a private access list: the log's name is predictable and its directory may be
+// shared (C:\Windows\Temp when running as LocalSystem). The unnamed parameters are the security
+// attributes and the disposition, which every call gives as null and CREATE_ALWAYS.
+HANDLE CreateFileW(const wchar_t *fileName, DWORD desiredAccess, DWORD shareMode, void *, DWORD,
+                   DWORD flagsAndAttributes, HANDLE templateFile) {
   const Token token = OwnToken();
   const LocalMemory user = TokenInformation(token.get(), TokenUser);
   const LocalMemory owner = TokenInformation(token.get(), TokenOwner);
@@ -112,53 +171,26 @@ HANDLE CreateFileW(const wchar_t *fileName, DWORD desiredAccess, DWORD shareMode
       !SetSecurityDescriptorDacl(&descriptor, TRUE, static_cast<ACL *>(list.get()), FALSE) ||
       !SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
     return INVALID_HANDLE_VALUE;
-  SECURITY_ATTRIBUTES privateFile = {sizeof privateFile, &descriptor, FALSE};
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
   // CREATE_ALWAYS would truncate a planted file before it could be checked, keeping its owner and
   // access list, and would follow a symbolic link; the flag cannot be combined with it. Creating
   // only where nothing is lets the run know the file is its own making: OPEN_ALWAYS reports that
   // from the file system on Windows, but Wine decides it from a look-up made before its open.
-  const DWORD access = desiredAccess | READ_CONTROL | FILE_READ_ATTRIBUTES;
-  const DWORD flags = flagsAndAttributes | FILE_FLAG_OPEN_REPARSE_POINT;
+  const PrivateFile request = {.name = fileName,
+                               .access = desiredAccess | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                               .shareMode = shareMode,
+                               .flags = flagsAndAttributes | FILE_FLAG_OPEN_REPARSE_POINT,
+                               .templateFile = templateFile,
+                               .user = UserSid(user),
+                               .owner = OwnerSid(owner),
+                               .list = static_cast<ACL *>(list.get()),
+                               .attributes = &attributes};
   // Bounded: something that keeps appearing and vanishing at the name must not hold the run.
   for (int attempt = 0; attempt < 4; ++attempt) {
-    // Made with no access to its data and all sharing, so that it can be opened again through
-    // this handle: to be written once it has passed the checks any other file gets, or to be
-    // deleted if it fails them. The handle the caller gets has no DELETE access, which readers
-    // that do not share deletion (the C runtime's, PowerShell's) would have to allow.
-    const ::HANDLE made = ::CreateFileW(fileName, READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        &privateFile, CREATE_NEW, flags, templateFile);
-    if (made != INVALID_HANDLE_VALUE) {
-      const bool own = IsOwnPlainFile(made, UserSid(user), OwnerSid(owner));
-      // The flags without the attributes, which the file took when it was made.
-      const ::HANDLE file =
-          own ? ReOpenFile(made, access, shareMode, flags & 0xFFFF0000)
-              : ReOpenFile(made, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           FILE_FLAG_OPEN_REPARSE_POINT);
-      ::CloseHandle(made);
-      if (own || file == INVALID_HANDLE_VALUE)
-        return file;
-      DeleteOnClose(file);
-      ::CloseHandle(file);
-      return INVALID_HANDLE_VALUE;
-    }
-    if (GetLastError() != ERROR_FILE_EXISTS)
-      return INVALID_HANDLE_VALUE;
-    // An earlier log of the same second: made private as a new one before it is emptied.
-    ::HANDLE file = ::CreateFileW(fileName, access | WRITE_DAC, shareMode, nullptr, OPEN_EXISTING,
-                                  flags, templateFile);
-    if (file != INVALID_HANDLE_VALUE) {
-      if (IsOwnPlainFile(file, UserSid(user), OwnerSid(owner)) &&
-          SetSecurityInfo(file, SE_FILE_OBJECT,
-                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
-                          nullptr, static_cast<ACL *>(list.get()), nullptr) == ERROR_SUCCESS &&
-          SetEndOfFile(file))
-        return file;
-      ::CloseHandle(file);
-      return INVALID_HANDLE_VALUE;
-    }
-    if (GetLastError() != ERROR_FILE_NOT_FOUND)
-      return INVALID_HANDLE_VALUE;
+    if (const std::optional<::HANDLE> file = CreateNewPrivateFile(request))
+      return *file;
+    if (const std::optional<::HANDLE> file = ReplaceOwnEarlierLog(request))
+      return *file;
   }
   return INVALID_HANDLE_VALUE;
 }
