@@ -36,6 +36,10 @@ constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
 constexpr DWORD MAX_PATH = 260;
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 
+// How many times CreateFileW looks again when what stands at the name appears or vanishes between
+// its looks: bounded, so that something that keeps doing so cannot hold the run.
+constexpr int kCreateFileAttempts = 4;
+
 // The process's whole command line, owned by the process.
 const wchar_t *GetCommandLineW();
 

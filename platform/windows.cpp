@@ -12,6 +12,10 @@ using namespace windows_api;
 
 namespace {
 
+// CreateFileW's word of flags and attributes holds its flags (FILE_FLAG_..., SECURITY_...) in
+// these bits, and the file's attributes, which ReOpenFile refuses, in the rest.
+constexpr ::DWORD kFileFlagBits = 0xFFFF0000;
+
 // Whether the file is owned by this user or by the owner the token gives new files.
 bool OwnedBy(::HANDLE file, PSID user, PSID defaultOwner) {
   return IsOwnerOf(OwnerOfHandle(file).sid, user, defaultOwner);
@@ -101,7 +105,7 @@ std::optional<::HANDLE> CreateNewPrivateFile(const PrivateFile &request) {
   const bool own = IsOwnPlainFile(made, request.user, request.owner);
   // The flags without the attributes, which the file took when it was made.
   const ::HANDLE file =
-      own ? ReOpenFile(made, request.access, request.shareMode, request.flags & 0xFFFF0000)
+      own ? ReOpenFile(made, request.access, request.shareMode, request.flags & kFileFlagBits)
           : ReOpenFile(made, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        FILE_FLAG_OPEN_REPARSE_POINT);
   ::CloseHandle(made);
@@ -185,8 +189,8 @@ HANDLE CreateFileW(const wchar_t *fileName, DWORD desiredAccess, DWORD shareMode
                                .owner = OwnerSid(owner),
                                .list = static_cast<ACL *>(list.get()),
                                .attributes = &attributes};
-  // Bounded: something that keeps appearing and vanishing at the name must not hold the run.
-  for (int attempt = 0; attempt < 4; ++attempt) {
+  // Something that appears or vanishes at the name between the two looks is looked at again.
+  for (int attempt = 0; attempt < kCreateFileAttempts; ++attempt) {
     if (const std::optional<::HANDLE> file = CreateNewPrivateFile(request))
       return *file;
     if (const std::optional<::HANDLE> file = ReplaceOwnEarlierLog(request))
