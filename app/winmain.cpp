@@ -1,4 +1,7 @@
 // The Windows process entry: a GUI-subsystem program with no window.
+//
+// It includes <windows.h> itself, for the declaration that gives WinMain the C linkage the runtime
+// calls it by: platform/windows_api.h is the platform layer's own, and brings its helpers too.
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
 #define NOMINMAX

@@ -16,7 +16,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Every program carries its own runtime: nothing from MinGW needs to be found at run time.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
-# The Wine prefix lives in the build folder; created by the first program run there.
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml="
-    /usr/lib/wine/wine64)
+# Windows programs run under Wine through scripts/wine, which keeps its prefix in the build folder
+# (made by the first program run there, unless scripts/common.sh made it first).
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine ${CMAKE_BINARY_DIR})

@@ -1,20 +1,48 @@
 // The console program's needs on Windows: the standard streams, as a console or as bytes, paths as
-// UTF-16, and the clock files are stamped with. Whose a file is lives with file creation, in
-// windows.cpp.
+// UTF-16, whose a file is, and the clock files are stamped with.
+#include "platform/accounts.h"
 #include "platform/console.h"
+#include "platform/windows_api.h"
 
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-
+#include <sddl.h>
 #include <shellapi.h>
 
 #include "text/codec.h"
 
 #include <algorithm>
 #include <thread>
+#include <vector>
+
+using namespace windows_api;
+
+namespace {
+
+// Whether the SID is this process's user or the owner its token gives new files.
+bool IsThisProcessOwner(PSID owner) {
+  const Token token = OwnToken();
+  return IsOwnerOf(owner, UserSid(TokenInformation(token.get(), TokenUser)),
+                   OwnerSid(TokenInformation(token.get(), TokenOwner)));
+}
+
+// The SID as text, "S-1-5-18".
+std::optional<platform::WideString> SidText(PSID sid) {
+  wchar_t *text = nullptr;
+  if (!ConvertSidToStringSidW(sid, &text))
+    return std::nullopt;
+  const LocalMemory memory(text, &FreeLocal);
+  return platform::WideString(text);
+}
+
+// The SID that text spells, "S-1-5-18" (not the two-letter aliases, which could be names).
+LocalMemory SidOfText(const platform::WideString &text) {
+  PSID sid = nullptr;
+  if (!(text.starts_with(L"S-") || text.starts_with(L"s-")) ||
+      !ConvertStringSidToSidW(text.c_str(), &sid))
+    sid = nullptr;
+  return LocalMemory(sid, &FreeLocal);
+}
+
+} // namespace
 
 namespace platform {
 
@@ -96,6 +124,55 @@ std::filesystem::path PathOf(std::wstring_view units) { return std::filesystem::
 WideString UnitsOf(const std::filesystem::path &path) { return path.native(); }
 
 bool ArgumentsEscapeBytes() { return false; }
+
+std::optional<Owner> OwnerOf(const std::filesystem::path &path) {
+  const ::HANDLE file =
+      ::CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return std::nullopt;
+  const FileOwner owner = OwnerOfHandle(file);
+  ::CloseHandle(file);
+  const std::optional<WideString> id = owner.sid ? SidText(owner.sid) : std::nullopt;
+  if (!id)
+    return std::nullopt;
+  return Owner{*id, IsThisProcessOwner(owner.sid), accounts::IsSystemSid(*id)};
+}
+
+std::optional<WideString> AccountName(const WideString &id) {
+  const LocalMemory sid = SidOfText(id);
+  ::DWORD nameSize = 0, domainSize = 0;
+  SID_NAME_USE use;
+  if (!sid ||
+      (!LookupAccountSidW(nullptr, sid.get(), nullptr, &nameSize, nullptr, &domainSize, &use) &&
+       GetLastError() != ERROR_INSUFFICIENT_BUFFER))
+    return std::nullopt;
+  std::wstring name(nameSize, L'\0'), domain(domainSize, L'\0');
+  if (!LookupAccountSidW(nullptr, sid.get(), name.data(), &nameSize, domain.data(), &domainSize,
+                         &use))
+    return std::nullopt;
+  name.resize(nameSize);
+  domain.resize(domainSize);
+  return domain.empty() ? name : domain + L"\\" + name;
+}
+
+std::optional<WideString> AccountId(const WideString &account) {
+  if (const LocalMemory sid = SidOfText(account))
+    return SidText(sid.get());
+  ::DWORD sidSize = 0, domainSize = 0;
+  SID_NAME_USE use;
+  if (!LookupAccountNameW(nullptr, account.c_str(), nullptr, &sidSize, nullptr, &domainSize,
+                          &use) &&
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+    return std::nullopt;
+  std::vector<::DWORD> sid(sidSize / sizeof(::DWORD) + 1);
+  std::wstring domain(domainSize, L'\0');
+  if (!LookupAccountNameW(nullptr, account.c_str(), sid.data(), &sidSize, domain.data(),
+                          &domainSize, &use))
+    return std::nullopt;
+  return SidText(sid.data());
+}
 
 namespace {
 

@@ -36,6 +36,10 @@ constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
 constexpr DWORD MAX_PATH = 260;
 inline const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 
+// How many times CreateFileW looks again when what stands at the name appears or vanishes between
+// its looks: bounded, so that something that keeps doing so cannot hold the run.
+constexpr int kCreateFileAttempts = 4;
+
 // The process's whole command line, owned by the process.
 const wchar_t *GetCommandLineW();
 
@@ -53,12 +57,14 @@ DWORD GetTempPathW(DWORD bufferLength, wchar_t *buffer);
 // The current local wall-clock date and time.
 void GetLocalTime(SYSTEMTIME *time);
 
-// Creates or opens a file; INVALID_HANDLE_VALUE on failure. With CREATE_ALWAYS (and no security
-// attributes) the file is private to the caller's account (on Windows also to SYSTEM and the
-// Administrators group), new or replaced. An existing file is replaced only when it is the
-// caller's own plain file, with no other name, that no other process holds; anything else at the
-// name is left as it is and the call fails. A file the call created and then refuses is removed
-// again, unless another process has it open (or locked) to write there.
+// Creates or replaces a file, the one request the recorder makes: the disposition is CREATE_ALWAYS
+// and the security attributes null (the Windows implementation takes them as given, the POSIX one
+// fails any other). INVALID_HANDLE_VALUE on failure. The file is private to the caller's account
+// (on Windows also to SYSTEM and the Administrators group), new or replaced. An existing file is
+// replaced only when it is the caller's own plain file, with no other name, that no other process
+// holds; anything else at the name is left as it is and the call fails. A file the call created
+// and then refuses is removed again, unless another process has it open (or locked) to write
+// there.
 HANDLE CreateFileW(const wchar_t *fileName, DWORD desiredAccess, DWORD shareMode,
                    void *securityAttributes, DWORD creationDisposition, DWORD flagsAndAttributes,
                    HANDLE templateFile);

@@ -34,8 +34,7 @@ int DescriptorOf(platform::HANDLE handle) {
 // a FIFO planted at the name. -1 on failure.
 int OpenOrCreate(const char *path, bool *created) {
   constexpr int flags = O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-  // Bounded: something that keeps appearing and vanishing at the name must not hold the run.
-  for (int attempt = 0; attempt < 4; ++attempt) {
+  for (int attempt = 0; attempt < platform::kCreateFileAttempts; ++attempt) {
     int descriptor = open(path, flags | O_CREAT | O_EXCL, S_IRUSR | S_IWUSR);
     *created = descriptor >= 0;
     if (descriptor >= 0 || errno != EEXIST)

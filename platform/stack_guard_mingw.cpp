@@ -9,11 +9,7 @@
 // so it is set once, by a constructor, which runs before main and the program's own code; the
 // constructor itself must not be protected, since the value changes under it. The lowest byte is
 // zero, so that no string copy can read past the canary or write it back.
-#define WIN32_LEAN_AND_MEAN
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include <ntsecapi.h>
 

@@ -3,15 +3,13 @@
 #define TARNWHISTLE_RECORDER_LOG_FILE_H
 
 #include "platform/platform.h"
+#include "recorder/log_name.h"
 
 #include <optional>
 #include <string_view>
 
 using platform::WideString;
 using LogFile = platform::HANDLE;
-
-constexpr std::wstring_view LOG_PREFIX = L"Tarnwhistle_";
-constexpr std::wstring_view LOG_EXTENSION = L".log";
 
 // The temporary-files directory as the platform gives it, ending in its separator; nothing when
 // the platform fails or the text does not fit in MAX_PATH code units with its NUL.

@@ -17,20 +17,24 @@ ensure_packages() {
     "${missing[@]}" </dev/null
 }
 
-# Wine with its prefix inside the given build folder, quiet and without the .NET and HTML engines.
+# Wine as scripts/wine runs it, with its prefix inside the given build folder: its environment
+# exported, and wine64 and wineserver named, so that a script calls them as they are (bench/run
+# times them). The prefix is made here, so that the first programs run do not each start making it.
 use_wine_prefix() {
-  export WINEPREFIX="$(realpath "$1")/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  local settings
+  settings=$("$(dirname "${BASH_SOURCE[0]}")/wine" "$1" --shell)
+  eval "$settings"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "== creating the Wine prefix $WINEPREFIX"
-    /usr/lib/wine/wine64 wineboot --init >/dev/null 2>&1
-    /usr/lib/wine/wineserver -w
+    "$wine64" wineboot --init >/dev/null 2>&1
+    "$wineserver" -w
   fi
 }
 
 # Waits for every Wine process of the prefix to end, so that none outlives the script.
 stop_wine() {
-  [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ] || return 0
-  timeout 120 /usr/lib/wine/wineserver -w || /usr/lib/wine/wineserver -k || true
+  [ -n "${wineserver:-}" ] && [ -d "$WINEPREFIX" ] || return 0
+  timeout 120 "$wineserver" -w || "$wineserver" -k || true
 }
 
 # Installs the checkers pinned in scripts/tools/package-lock.json into build/tools, again only when

@@ -83,14 +83,18 @@ std::optional<WideString> AccountId(const WideString &account) {
 }
 
 std::int64_t ModifiedTime(const std::filesystem::path &path) {
+  const auto &modified = fake::TheConsole().modified;
+  if (const auto found = modified.find(UnitsOf(path.filename())); found != modified.end())
+    return found->second;
   std::error_code error;
   const auto time = std::filesystem::last_write_time(path, error);
   return error ? 0 : FileClockNanoseconds(time);
 }
 
 std::int64_t Now() {
-  return FileClockNanoseconds(std::filesystem::file_time_type::clock::now()) +
-         std::chrono::duration_cast<std::chrono::nanoseconds>(fake::TheConsole().slept).count();
+  const fake::Console &console = fake::TheConsole();
+  return console.now.value_or(FileClockNanoseconds(std::filesystem::file_time_type::clock::now())) +
+         std::chrono::duration_cast<std::chrono::nanoseconds>(console.slept).count();
 }
 
 std::int64_t StartTime() { return fake::TheConsole().startTime; }

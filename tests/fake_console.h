@@ -23,7 +23,12 @@ struct Console {
   std::map<std::wstring, platform::Owner> owners;
   // Accounts by id, with their names.
   std::map<std::wstring, std::wstring> accounts = {{L"0", L"root"}, {L"1000", L"you"}};
-  std::int64_t startTime = 0; // on the clock Now() and ModifiedTime() share: every log is new
+  // The clock Now() and ModifiedTime() share, in nanoseconds: the file system's, counted from the
+  // wall clock's epoch, unless the time and the files' write times are set here (file systems
+  // may stamp in whole seconds).
+  std::optional<std::int64_t> now;
+  std::map<std::wstring, std::int64_t> modified; // by file name
+  std::int64_t startTime = 0;                    // every log is new
   std::int64_t startWindow = 0;
   std::chrono::milliseconds slept{0}; // how long the program slept, in all
 };

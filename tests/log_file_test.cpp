@@ -27,6 +27,20 @@ TEST(LogFile, TimestampIsTheLocalTimeZeroPadded) {
   }
 }
 
+TEST(LogFile, TimestampHasTheNamedLengthUntilTheYear10000) {
+  const struct {
+    platform::WORD year;
+    std::size_t length;
+  } cases[] = {
+      {0, LOG_TIMESTAMP_LENGTH},
+      {2026, LOG_TIMESTAMP_LENGTH},
+      {9999, LOG_TIMESTAMP_LENGTH},
+      {10000, LOG_TIMESTAMP_LENGTH + 1},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(TimestampOf({c.year, 12, 0, 31, 23, 59, 59, 999}).size(), c.length) << c.year;
+}
+
 TEST(LogFile, PathIsDirectoryPrefixTimestampAndExtensionWithNothingAdded) {
   EXPECT_EQ(BuildLogPath(L"C:\\Temp\\", L"2026-03-07_09-05-02"),
             L"C:\\Temp\\Tarnwhistle_2026-03-07_09-05-02.log");

@@ -1,5 +1,6 @@
 // Running the real tarnwhistle binary from a test.
 #include "tests/e2e/posix_launch.h"
+#include "recorder/log_name.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -181,6 +182,20 @@ std::string LocalTimestamp(int shiftSeconds) {
   return text;
 }
 
+const std::string &LogPrefix() {
+  static const std::string prefix(LOG_PREFIX.begin(), LOG_PREFIX.end());
+  return prefix;
+}
+
+const std::string &LogExtension() {
+  static const std::string extension(LOG_EXTENSION.begin(), LOG_EXTENSION.end());
+  return extension;
+}
+
+std::string StampOf(const std::string &name) {
+  return name.substr(LogPrefix().size(), LOG_TIMESTAMP_LENGTH);
+}
+
 void RemoveTree(const std::string &folder) {
   for (const std::string &name : FilesIn(folder)) {
     const std::string path = folder + "/" + name;
@@ -227,10 +242,10 @@ void Test::ExpectOneLog(const std::string &folder, const Outcome &outcome,
   const std::vector<std::string> files = FilesIn(folder);
   ASSERT_EQ(files.size(), 1u) << "files in " << folder;
   const std::string &name = files[0];
-  ASSERT_EQ(name.size(), 12 + 19 + 4u) << name;
-  EXPECT_EQ(name.substr(0, 12), "Tarnwhistle_") << name;
-  EXPECT_EQ(name.substr(31), ".log") << name;
-  const std::string stamp = name.substr(12, 19);
+  ASSERT_EQ(name.size(), LogPrefix().size() + LOG_TIMESTAMP_LENGTH + LogExtension().size()) << name;
+  EXPECT_EQ(name.substr(0, LogPrefix().size()), LogPrefix()) << name;
+  EXPECT_EQ(name.substr(name.size() - LogExtension().size()), LogExtension()) << name;
+  const std::string stamp = StampOf(name);
   EXPECT_LE(outcome.before, stamp) << name << " is named before the run started";
   EXPECT_GE(outcome.after, stamp) << name << " is named after the run ended";
   EXPECT_TRUE(SameBytes(ReadFileBytes(folder + "/" + name), bytes)) << name;

@@ -57,6 +57,11 @@ void WriteFileBytes(const std::string &path, const std::string &bytes);
 // The local time, shifted by some seconds, as the log names spell it.
 std::string LocalTimestamp(int shiftSeconds = 0);
 
+// The log name's parts, as the recorder spells them (in ASCII), and the timestamp in a log's name.
+const std::string &LogPrefix();
+const std::string &LogExtension();
+std::string StampOf(const std::string &name);
+
 void RemoveTree(const std::string &folder);
 
 // Each test gets fresh folders; they are removed when it passes and kept, and named, when it fails.

@@ -274,7 +274,7 @@ TEST_F(PosixRun, ConcurrentRunsEachWriteACompleteRecordOrGiveTwentyOne) {
   for (const std::string &name : files) {
     EXPECT_TRUE(launch::SameBytes(launch::ReadFileBytes(folder + "/" + name), record))
         << name << "; " << tally;
-    const std::string stamp = name.substr(12, 19);
+    const std::string stamp = launch::StampOf(name);
     EXPECT_TRUE(before <= stamp && stamp <= after) << name << "; " << tally;
   }
 }

@@ -278,7 +278,7 @@ TEST_F(WindowsFailure, ConcurrentRunsEachWriteACompleteRecordOrGiveTwentyOne) {
   for (const std::wstring &name : files) {
     EXPECT_TRUE(launch::SameBytes(launch::ReadFileBytes(folder + name), record))
         << Narrow(name) << "; " << tally;
-    const std::wstring stamp = name.substr(12, 19);
+    const std::wstring stamp = launch::StampOf(name);
     EXPECT_TRUE(before <= stamp && stamp <= after) << Narrow(name) << "; " << tally;
   }
 }

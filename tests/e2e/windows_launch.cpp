@@ -1,5 +1,6 @@
 // Running the real tarnwhistle.exe from a Windows test program.
 #include "tests/e2e/windows_launch.h"
+#include "recorder/log_name.h"
 #include "tests/record_bytes.h"
 
 #include <aclapi.h>
@@ -214,6 +215,10 @@ std::wstring LocalTimestamp(int shiftSeconds) {
   return Timestamp(now);
 }
 
+std::wstring StampOf(const std::wstring &name) {
+  return name.substr(LOG_PREFIX.size(), LOG_TIMESTAMP_LENGTH);
+}
+
 void RemoveTree(const std::wstring &folder) {
   WIN32_FIND_DATAW found;
   const HANDLE search = FindFirstFileW(Extended(folder + L"*").c_str(), &found);
@@ -363,11 +368,11 @@ void Test::ExpectOneLog(const std::wstring &folder, const Outcome &outcome,
   const std::vector<std::wstring> files = FilesIn(folder);
   ASSERT_EQ(files.size(), 1u) << "files in " << Narrow(folder);
   const std::wstring &name = files[0];
-  const std::wstring prefix = L"Tarnwhistle_", extension = L".log";
-  ASSERT_EQ(name.size(), prefix.size() + 19 + extension.size()) << Narrow(name);
-  EXPECT_EQ(name.substr(0, prefix.size()), prefix) << Narrow(name);
-  EXPECT_EQ(name.substr(name.size() - extension.size()), extension) << Narrow(name);
-  const std::wstring stamp = name.substr(prefix.size(), 19);
+  ASSERT_EQ(name.size(), LOG_PREFIX.size() + LOG_TIMESTAMP_LENGTH + LOG_EXTENSION.size())
+      << Narrow(name);
+  EXPECT_EQ(name.substr(0, LOG_PREFIX.size()), LOG_PREFIX) << Narrow(name);
+  EXPECT_EQ(name.substr(name.size() - LOG_EXTENSION.size()), LOG_EXTENSION) << Narrow(name);
+  const std::wstring stamp = StampOf(name);
   EXPECT_LE(outcome.before, stamp) << Narrow(name) << " is named before the run started";
   EXPECT_GE(outcome.after, stamp) << Narrow(name) << " is named after the run ended";
   EXPECT_TRUE(SameBytes(ReadFileBytes(folder + name), bytes)) << Narrow(name);

@@ -73,6 +73,9 @@ void WriteFileBytes(const std::wstring &path, const std::string &bytes);
 std::wstring Timestamp(const SYSTEMTIME &time);
 std::wstring LocalTimestamp(int shiftSeconds = 0);
 
+// The timestamp in a log's name.
+std::wstring StampOf(const std::wstring &name);
+
 // The log expected of a run: the program line, one line per argument (quoted where spaced), and
 // the return-code line, all as UTF-16LE.
 std::string RecordOf(const std::wstring &program, const std::vector<std::wstring> &arguments,
