@@ -6,6 +6,7 @@
 // over the options' ids; the synopsis is a third, whose lines name the ids they combine.
 #include "reader/options.h"
 
+#include "platform/console.h"
 #include "text/escape.h"
 
 #include <algorithm>
@@ -209,8 +210,8 @@ constexpr OptionRow kOptions[] = {
      &ApplyExpect},
     {Id::kQuote, L"--quote", L"", Takes::kAttached, "FORM", false, Section::kHow,
      "print the one command line that delivers the list exactly, checked by\n"
-     "splitting it back; FORM is createprocess on Windows and sh elsewhere\n"
-     "unless named (--quote FORM would read a log named FORM):",
+     "splitting it back; FORM is the platform's own unless named (--quote FORM\n"
+     "would read a log named FORM):",
      &ApplyQuote},
     {Id::kHelp, L"--help", L"-h", Takes::kNothing, "", false, Section::kOther,
      "show this text and exit", &ApplyHelp},
@@ -432,7 +433,10 @@ std::string Entries(Section section) {
     text += Entry(spelled, row.help);
     if (row.id == Id::kQuote)
       for (const text::FormRow &form : text::Forms())
-        text += Entry(std::string(form.name), form.help, 21, 36);
+        text += Entry(std::string(form.name), form.help, 21, 36) +
+                (form.form == platform::DefaultQuoteForm()
+                     ? std::string(36, ' ') + "(the default here)\n"
+                     : "");
   }
   return text;
 }

@@ -47,8 +47,7 @@ std::string OneReading(const Reading &reading, const ArgumentList &list, bool by
 std::string ListLines(const ArgumentList &list, bool byteEscapes) {
   std::string text = "Program: " + Bracketed(list.program, byteEscapes) + "\n";
   for (std::size_t i = 0; i < list.arguments.size(); ++i)
-    text +=
-        "ARG[" + std::to_string(i + 1) + "] " + Bracketed(list.arguments[i], byteEscapes) + "\n";
+    text += text::ArgumentLabel(i + 1) + " " + Bracketed(list.arguments[i], byteEscapes) + "\n";
   return text;
 }
 
@@ -214,15 +213,15 @@ std::string ListDifference(const std::vector<WideString> &found,
                            bool byteEscapes) {
   for (std::size_t i = 0; i < found.size() && i < expected.size(); ++i)
     if (found[i] != expected[i])
-      return "ARG[" + std::to_string(i + 1) + "] differs: expected " +
+      return text::ArgumentLabel(i + 1) + " differs: expected " +
              Bracketed(expected[i], byteEscapes) + ", found " + Bracketed(found[i], byteEscapes);
   const std::string counts = " (" + where + " has " + Arguments(found.size()) + ", expected " +
                              std::to_string(expected.size()) + ")";
   if (found.size() < expected.size())
-    return "ARG[" + std::to_string(found.size() + 1) + "] " +
+    return text::ArgumentLabel(found.size() + 1) + " " +
            Bracketed(expected[found.size()], byteEscapes) + " is missing" + counts;
   if (found.size() > expected.size())
-    return "ARG[" + std::to_string(expected.size() + 1) + "] " +
+    return text::ArgumentLabel(expected.size() + 1) + " " +
            Bracketed(found[expected.size()], byteEscapes) + " was not expected" + counts;
   return "";
 }
