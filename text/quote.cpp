@@ -59,6 +59,17 @@ constexpr FormRow kForms[] = {
      .write = &forms::WriteSh,
      .read = &forms::ReadSh,
      .delivers = &forms::ShDelivers},
+    {.form = QuoteForm::kPowerShell,
+     .name = "powershell",
+     .help = "a PowerShell line (Windows PowerShell 5.1, PowerShell 7) or .ps1 file",
+     .longest = kNoLimit,
+     .output = Output::kText,
+     .refusesProgramQuote = true,
+     .refusesEmptyProgram = true,
+     .runsBatchFiles = true,
+     .write = &forms::WritePowerShell,
+     .read = &forms::ReadPowerShell,
+     .delivers = &forms::EverySplitterReads},
 };
 
 constexpr bool InEnumOrder() {
@@ -140,12 +151,15 @@ std::string Grouped(std::size_t number) {
 }
 
 std::string TooLong(const QuotedLine &quoted) {
+  const std::string subject = quoted.launcher.empty()
+                                  ? "the line"
+                                  : "the command line " + std::string(quoted.launcher) + " builds";
   const auto limit = std::find_if(std::begin(kLimits), std::end(kLimits),
                                   [&](const Limit &l) { return l.longest == quoted.limit; });
   const std::string past = limit == std::end(kLimits)
                                ? Grouped(quoted.limit) + " units the form allows"
                                : Grouped(limit->shown) + " " + std::string(limit->whose);
-  return "the line would be " + std::to_string(quoted.length) + " units long, past the " + past;
+  return subject + " would be " + std::to_string(quoted.length) + " units long, past the " + past;
 }
 
 } // namespace
@@ -201,6 +215,12 @@ std::string RefusalReason(const QuotedLine &quoted, QuoteForm form) {
   case Refusal::kBatchTarget:
     return element + " holds one of & | < > ^ ( ) % ! \" CR LF, which cmd acts on when it runs " +
            "the batch file the program names; such a list is refused for now";
+  case Refusal::kProgramPattern:
+    return "the program holds one of [ ] * ? `, which PowerShell's command lookup reads as a "
+           "pattern that another program's name could match";
+  case Refusal::kLauncherBreaks:
+    return element + " has no spelling that " + std::string(quoted.launcher) + " passes on intact" +
+           (quoted.flaw.empty() ? "" : ": " + std::string(quoted.flaw));
   case Refusal::kTooLong:
     return TooLong(quoted);
   }
