@@ -36,8 +36,9 @@
 //
 // Each argument's string is its createprocess token, which every Legacy builder leaves as it
 // stands when its white space stands inside its quotes; where a builder would change it, the
-// token quoted whole, or its text without the outer quotes for the builders to quote. A batch
-// file's list takes the token alone, so that it keeps what the createprocess form guarantees.
+// token quoted whole, or its text without the outer quotes for the builders to quote. For a batch
+// file, an element holding anything cmd acts on takes the token alone, so that it keeps what the
+// createprocess form guarantees there; quotes added around the rest change nothing cmd reads.
 #include "text/forms.h"
 
 #include <algorithm>
@@ -431,7 +432,8 @@ struct Choice {
 
 Choice Choose(const std::wstring &token, const std::wstring &element, bool batch) {
   const std::array<std::wstring, 3> candidates = Candidates(token);
-  const std::size_t count = batch ? 1 : candidates.size();
+  const bool tokenOnly = batch && element.find_first_of(kCmdActsOn) != std::wstring::npos;
+  const std::size_t count = tokenOnly ? 1 : candidates.size();
   for (std::size_t c = 0; c < count; ++c)
     if (std::all_of(std::begin(kModels), std::end(kModels), [&](const PowerShellModel &model) {
           return LegacyPasses(model, candidates[c], element);

@@ -9,6 +9,10 @@
 
 namespace text::forms {
 
+// What cmd acts on when it reads the line that starts a batch file, or the one that forwards its
+// arguments: operators, escapes, expansions, quotes and line ends.
+constexpr std::wstring_view kCmdActsOn = L"&|<>^()%!\"\r\n";
+
 // createprocess and arguments (form_windows.cpp).
 QuotedLine WriteCreateProcess(const List &list);
 QuotedLine WriteArguments(const List &list);

@@ -80,10 +80,6 @@ constexpr bool InEnumOrder() {
 }
 static_assert(InEnumOrder(), "the rows stand in the order of QuoteForm");
 
-// What cmd acts on when it reads the line that starts a batch file, or the one that forwards its
-// arguments: operators, escapes, expansions, quotes and line ends.
-constexpr std::wstring_view kCmdActsOn = L"&|<>^()%!\"\r\n";
-
 // Whether the element holds a lone surrogate the form cannot print: in text any, and in bytes
 // one that stands for no byte.
 bool Unencodable(std::wstring_view element, Output output) {
@@ -103,7 +99,7 @@ Refusal RefusalOf(const FormRow &row, const std::wstring &element, bool program,
     return Refusal::kQuoteInProgram;
   if (program && row.refusesEmptyProgram && element.empty())
     return Refusal::kEmptyProgram;
-  if (batch && element.find_first_of(kCmdActsOn) != std::wstring::npos)
+  if (batch && element.find_first_of(forms::kCmdActsOn) != std::wstring::npos)
     return Refusal::kBatchTarget;
   if (row.refusesLineBreaks && std::any_of(element.begin(), element.end(), forms::EndsCmdLine))
     return Refusal::kLineBreak;
