@@ -24,11 +24,14 @@ const PowerShellModel &ModelOf(Model model) {
 }
 
 const std::wstring kCall =
-    L"& (Microsoft.PowerShell.Core\\Get-Command -CommandType Application -TotalCount 1 -Name ";
+    L"& (Microsoft.PowerShell.Core\\Get-Command -CommandType Application -Name ";
+const std::wstring kNotBatch = L" | Microsoft.PowerShell.Core\\Where-Object Extension -NotIn "
+                               L"'.bat', '.cmd' | Microsoft.PowerShell.Utility\\Select-Object "
+                               L"-First 1)";
 
 // The call alone, unpinned: what each version builds from it with the profile's mode.
 std::wstring Call(std::wstring_view program, std::wstring_view arguments) {
-  return kCall + L"'" + std::wstring(program) + L"') " + std::wstring(arguments);
+  return kCall + L"'" + std::wstring(program) + L"'" + kNotBatch + L" " + std::wstring(arguments);
 }
 
 std::wstring Pinned(std::wstring_view passing, std::wstring_view call) {
@@ -142,8 +145,8 @@ TEST(PowerShell, ThePinnedModeHoldsWhereTheVariableIsRead) {
 }
 
 TEST(PowerShell, WritesEachArgumentAsALiteralThatEveryBuilderPassesOn) {
-  const std::wstring start =
-      L"& { $PSNativeCommandArgumentPassing = 'Legacy'; " + kCall + L"'C:\\Tools\\rec.exe')";
+  const std::wstring start = L"& { $PSNativeCommandArgumentPassing = 'Legacy'; " + kCall +
+                             L"'C:\\Tools\\rec.exe'" + kNotBatch;
   const struct {
     List arguments;
     std::wstring written;
@@ -173,6 +176,16 @@ TEST(PowerShell, WritesEachArgumentAsALiteralThatEveryBuilderPassesOn) {
     EXPECT_TRUE(text::LineDelivers(quoted.line, list, QuoteForm::kPowerShell))
         << Shown(quoted.line);
   }
+}
+
+// Where the program names a batch file the lookup takes it; else it passes over batch files, which
+// PATHEXT would find for a name without an extension.
+TEST(PowerShell, LooksUpABatchFileOnlyWhereTheProgramNamesOne) {
+  const std::wstring pin = L"& { $PSNativeCommandArgumentPassing = 'Legacy'; " + kCall;
+  EXPECT_EQ(text::QuoteCommandLine({LR"(C:\Tools\run.bat)", L"a b"}, QuoteForm::kPowerShell).line,
+            pin + LR"('C:\Tools\run.bat' -TotalCount 1) '"a b"' })");
+  EXPECT_EQ(text::QuoteCommandLine({L"run", L"a&b"}, QuoteForm::kPowerShell).line,
+            pin + L"'run'" + kNotBatch + L" 'a&b' }");
 }
 
 TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
@@ -270,6 +283,11 @@ TEST(PowerShell, ReadsALineOnlyWhereEveryVersionAgrees) {
       {Pinned(L"Legacy", Call(L"p", L"'a'")) + L";", std::nullopt},
       {Pinned(L"Sometimes", Call(L"p", L"'a'")), std::nullopt},
       {L"& 'p' 'a'", std::nullopt},
+      // A lookup that does not pass over batch files may start one, on whose list cmd acts.
+      {Pinned(L"Legacy", kCall + L"'run' -TotalCount 1) 'a&b'"), std::nullopt},
+      {Pinned(L"Legacy", kCall + L"'run' -TotalCount 1) 'a b'"), List{L"run", L"a b"}},
+      {Pinned(L"Legacy", Call(L"run", L"'a&b'")), List{L"run", L"a&b"}},
+      {Pinned(L"Legacy", Call(L"run.cmd", L"'a&b'")), std::nullopt},
       {Pinned(L"Legacy", Call(L"p", L"\"a\u201C\"")), std::nullopt}, // a typographic quote ends it
       {Pinned(L"Legacy", Call(L"p", L"\"`$``$([char]0x000A)`\u201C\"")), List{L"p", L"$`\n\u201C"}},
   };

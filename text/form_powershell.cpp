@@ -4,10 +4,14 @@
 //
 // The line, as this file writes and reads it:
 //   & { $PSNativeCommandArgumentPassing = 'Legacy'; & (Microsoft.PowerShell.Core\Get-Command
-//   -CommandType Application -TotalCount 1 -Name 'PROGRAM') 'ARG'... }
+//   -CommandType Application -Name 'PROGRAM' | Microsoft.PowerShell.Core\Where-Object Extension
+//   -NotIn '.bat', '.cmd' | Microsoft.PowerShell.Utility\Select-Object -First 1) 'ARG'... }
 // - Get-Command -CommandType Application finds a program only, never an alias, function or cmdlet
-//   (documented); module-qualified, Get-Command itself cannot be an alias or function. -Name reads
-//   [ ] * ? ` as a pattern ('d[1]' was seen to start d1), so a program holding them is refused.
+//   (documented); module-qualified, the cmdlets cannot be aliases or functions. It also finds a
+//   batch file through PATHEXT where the name has no extension, which cmd would then read: the
+//   line passes over batch files unless the program names one, and then ends the lookup with
+//   -TotalCount 1 instead. -Name reads [ ] * ? ` as a pattern ('d[1]' was seen to start d1), so a
+//   program holding them is refused.
 // - A preference variable set in a scope holds there and in its children only (documented in
 //   about_Preference_Variables); 5.1 and 7.0 to 7.2 do not read it and know only Legacy.
 // - In '...' nothing expands; each of U+0027 U+2018 U+2019 U+201A U+201B ends it, and two of them
@@ -50,7 +54,11 @@ namespace {
 
 constexpr std::wstring_view kPin = L"& { $PSNativeCommandArgumentPassing = ";
 constexpr std::wstring_view kLookUp =
-    L"& (Microsoft.PowerShell.Core\\Get-Command -CommandType Application -TotalCount 1 -Name ";
+    L"& (Microsoft.PowerShell.Core\\Get-Command -CommandType Application -Name ";
+constexpr std::wstring_view kFirstNotBatch =
+    L" | Microsoft.PowerShell.Core\\Where-Object Extension -NotIn '.bat', '.cmd' | "
+    L"Microsoft.PowerShell.Utility\\Select-Object -First 1)";
+constexpr std::wstring_view kFirst = L" -TotalCount 1)";
 constexpr std::wstring_view kClose = L" }";
 constexpr std::wstring_view kStopParsing = L"--%";
 constexpr std::wstring_view kStopParsingArray = L"@('--%')";
@@ -250,6 +258,7 @@ struct Argument {
 struct ParsedLine {
   std::optional<ArgumentPassing> pinned;
   std::wstring program;
+  bool batchFilesPassedOver = false; // the lookup passes over batch files
   std::vector<Argument> arguments;
 };
 
@@ -285,9 +294,12 @@ std::optional<ParsedLine> ParseLine(std::wstring_view line) {
       return std::nullopt;
   }
   std::optional<std::wstring> program;
-  if (!cursor.Take(kLookUp) || !(program = ReadString(cursor)) || !cursor.Take(L")"))
+  if (!cursor.Take(kLookUp) || !(program = ReadString(cursor)))
     return std::nullopt;
   parsed.program = std::move(*program);
+  parsed.batchFilesPassedOver = cursor.Take(kFirstNotBatch);
+  if (!parsed.batchFilesPassedOver && !cursor.Take(kFirst))
+    return std::nullopt;
   for (;;) {
     if (block ? cursor.Rest() == kClose : cursor.AtEnd())
       return parsed;
@@ -380,6 +392,15 @@ std::optional<std::wstring> ArgumentText(const PowerShellModel &model, ArgumentP
       AppendLegacy(model, text, argument.value);
   }
   return text;
+}
+
+// Whether cmd may act on the list: the program started may be a batch file (one the line names,
+// or one a lookup that does not pass over them finds), and an element holds what cmd acts on.
+bool CmdMayAct(const ParsedLine &parsed, const List &list) {
+  return (IsBatchFile(parsed.program) || !parsed.batchFilesPassedOver) &&
+         std::any_of(list.begin(), list.end(), [](const std::wstring &element) {
+           return element.find_first_of(kCmdActsOn) != std::wstring::npos;
+         });
 }
 
 std::optional<std::wstring> CommandLine(const PowerShellModel &model, const ParsedLine &parsed) {
@@ -483,7 +504,7 @@ QuotedLine WritePowerShell(const List &list) {
   std::wstring line(kPin);
   line.append(L"'Legacy'; ").append(kLookUp);
   AppendString(line, list[0]);
-  line.push_back(L')');
+  line.append(batch ? kFirst : kFirstNotBatch);
   for (std::size_t k = 1; k < list.size(); ++k) {
     const Choice choice = Choose(tokens[k - 1], list[k], batch);
     if (!choice.text)
@@ -511,7 +532,7 @@ std::optional<List> ReadPowerShell(std::wstring_view line, SplitRules rules) {
     if (!built)
       return std::nullopt;
     List read = SplitCommandLine(*built, rules);
-    if (agreed && *agreed != read)
+    if ((agreed && *agreed != read) || CmdMayAct(*parsed, read))
       return std::nullopt;
     agreed = std::move(read);
   }

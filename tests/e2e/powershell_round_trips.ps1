@@ -92,6 +92,13 @@ $aliasBin = Join-Path $work 'bin'
 New-Item -ItemType Directory -Force $aliasBin | Out-Null
 Copy-Item $recorder (Join-Path $aliasBin "echo$exe")
 $env:PATH = $aliasBin + [IO.Path]::PathSeparator + $env:PATH
+if ($windows) {
+  # And a batch file of that name before it, which PATHEXT finds first: the line passes over it.
+  $batchBin = Join-Path $work 'batch'
+  New-Item -ItemType Directory -Force $batchBin | Out-Null
+  [IO.File]::WriteAllText((Join-Path $batchBin 'echo.cmd'), "@exit /b 0`r`n")
+  $env:PATH = $batchBin + [IO.Path]::PathSeparator + $env:PATH
+}
 
 # Each list's line, run by a recorder that logs into a folder of its own.
 $tmp = if ($windows) { 'TMP' } else { 'TMPDIR' }

@@ -83,10 +83,11 @@ std::optional<List> Strings(std::wstring_view line) {
     return std::nullopt;
   std::size_t i = name + 6;
   std::optional<std::wstring> value = Value(line, i);
-  if (!value || line.substr(i, 1) != L")")
+  const std::size_t close = line.find(L')', i);
+  if (!value || close == std::wstring_view::npos)
     return std::nullopt;
   List strings = {*value};
-  for (++i; i < end; strings.push_back(std::move(*value)))
+  for (i = close + 1; i < end; strings.push_back(std::move(*value)))
     if (line[i++] != L' ' || !(value = Value(line, i)))
       return std::nullopt;
   return strings;
