@@ -41,9 +41,15 @@ std::wstring Pinned(std::wstring_view passing, std::wstring_view call) {
 
 std::string Shown(std::wstring_view units) {
   std::string shown;
-  for (const wchar_t unit : units)
-    shown += unit >= 0x20 && unit < 0x7F ? std::string(1, static_cast<char>(unit))
-                                         : "<" + std::to_string(unit) + ">";
+  for (const wchar_t unit : units) {
+    if (unit >= 0x20 && unit < 0x7F) {
+      shown.push_back(static_cast<char>(unit));
+    } else {
+      shown.push_back('<');
+      shown += std::to_string(static_cast<unsigned>(unit));
+      shown.push_back('>');
+    }
+  }
   return shown;
 }
 
