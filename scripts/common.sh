@@ -63,3 +63,22 @@ validate() {
       -c ./build/tools/winget-formats.js -s "$schema" -d "$file"
   done
 }
+
+# Installs PowerShell 7.6.10 (7.7.0 does not install here), which the powershell form's round
+# trips run, into build/tools/dotnet where the .NET SDK is on the machine; says plainly where it is
+# not, and the round trips say they skipped. NuGet's cache and the SDK's home stay inside build/.
+ensure_powershell() {
+  local tools=build/tools/dotnet version=7.6.10
+  if ! command -v dotnet >/dev/null; then
+    echo "== no dotnet on this machine: the PowerShell round trips will be skipped"
+    return 0
+  fi
+  [ -x "$tools/pwsh" ] && [ -d "$tools/.store/powershell/$version" ] && return 0
+  echo "== installing PowerShell $version into $tools"
+  rm -rf "$tools"
+  if ! NUGET_PACKAGES="$PWD/build/tools/nuget" DOTNET_CLI_HOME="$PWD/build/tools/dotnet-home" \
+    DOTNET_NOLOGO=1 DOTNET_CLI_TELEMETRY_OPTOUT=1 \
+    dotnet tool install PowerShell --version "$version" --tool-path "$tools" >/dev/null; then
+    echo "== PowerShell $version did not install: the PowerShell round trips will be skipped"
+  fi
+}

@@ -62,6 +62,22 @@ constexpr FormRow kForms[] = {
      .write = &forms::WriteSh,
      .read = &forms::ReadSh,
      .delivers = &forms::ShDelivers},
+    {.form = QuoteForm::kPowerShell,
+     .name = "powershell",
+     .help = "a line for a PowerShell prompt or a .ps1 file (UTF-8 with a\n"
+             "byte-order mark): Windows PowerShell 5.1 and PowerShell 7, in\n"
+             "any $PSNativeCommandArgumentPassing mode; starts the program\n"
+             "Get-Command finds as an application, so the arguments arrive\n"
+             "exactly and element 0 as the path it found; PowerShell does\n"
+             "not wait for a GUI program: add | Out-Null",
+     .longest = kNoLimit,
+     .output = Output::kText,
+     .refusesProgramQuote = true,
+     .refusesEmptyProgram = true,
+     .runsBatchFiles = true,
+     .write = &forms::WritePowerShell,
+     .read = &forms::ReadPowerShell,
+     .delivers = &forms::EverySplitterReads},
 };
 
 constexpr bool InEnumOrder() {
@@ -71,10 +87,6 @@ constexpr bool InEnumOrder() {
   return true;
 }
 static_assert(InEnumOrder(), "the rows stand in the order of QuoteForm");
-
-// What cmd acts on when it reads the line that starts a batch file, or the one that forwards its
-// arguments: operators, escapes, expansions, quotes and line ends.
-constexpr std::wstring_view kCmdActsOn = L"&|<>^()%!\"\r\n";
 
 // Whether the element holds a lone surrogate the form cannot print: in text any, and in bytes
 // one that stands for no byte.
@@ -95,7 +107,7 @@ Refusal RefusalOf(const FormRow &row, const std::wstring &element, bool program,
     return Refusal::kQuoteInProgram;
   if (program && row.refusesEmptyProgram && element.empty())
     return Refusal::kEmptyProgram;
-  if (batch && element.find_first_of(kCmdActsOn) != std::wstring::npos)
+  if (batch && element.find_first_of(forms::kCmdActsOn) != std::wstring::npos)
     return Refusal::kBatchTarget;
   if (row.refusesLineBreaks && std::any_of(element.begin(), element.end(), forms::EndsCmdLine))
     return Refusal::kLineBreak;
@@ -143,12 +155,15 @@ std::string Grouped(std::size_t number) {
 }
 
 std::string TooLong(const QuotedLine &quoted) {
+  const std::string subject = quoted.launcher.empty()
+                                  ? "the line"
+                                  : "the command line " + std::string(quoted.launcher) + " builds";
   const auto limit = std::find_if(std::begin(kLimits), std::end(kLimits),
                                   [&](const Limit &l) { return l.longest == quoted.limit; });
   const std::string past = limit == std::end(kLimits)
                                ? Grouped(quoted.limit) + " units the form allows"
                                : Grouped(limit->shown) + " " + std::string(limit->whose);
-  return "the line would be " + std::to_string(quoted.length) + " units long, past the " + past;
+  return subject + " would be " + std::to_string(quoted.length) + " units long, past the " + past;
 }
 
 } // namespace
@@ -204,6 +219,12 @@ std::string RefusalReason(const QuotedLine &quoted, QuoteForm form) {
   case Refusal::kBatchTarget:
     return element + " holds one of & | < > ^ ( ) % ! \" CR LF, which cmd acts on when it runs " +
            "the batch file the program names; such a list is refused for now";
+  case Refusal::kProgramPattern:
+    return "the program holds one of [ ] * ? `, which PowerShell's command lookup reads as a "
+           "pattern that another program's name could match";
+  case Refusal::kLauncherBreaks:
+    return element + " has no spelling that " + std::string(quoted.launcher) + " passes on intact" +
+           (quoted.flaw.empty() ? "" : ": " + std::string(quoted.flaw));
   case Refusal::kTooLong:
     return TooLong(quoted);
   }

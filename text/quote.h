@@ -23,6 +23,7 @@ enum class QuoteForm {
   kArguments,     // the createprocess line without element 0 and the blank after it
   kCmd,           // a line in a .cmd or .bat file
   kSh,            // a POSIX shell command line
+  kPowerShell,    // a line typed at a PowerShell prompt or saved in a .ps1 file
 };
 
 // The longest lines: CreateProcess takes 32,767 units with the NUL that ends them; cmd reads at
@@ -41,6 +42,9 @@ enum class Refusal {
   kTooLong,        // the line would be longer than the form allows
   kBatchTarget,    // element 0 is a batch file, which CreateProcess runs through cmd, and an
                    // element holds something cmd acts on
+  kProgramPattern, // powershell: element 0 holds what PowerShell's command lookup reads as a
+                   // pattern
+  kLauncherBreaks, // powershell: one version's builder changes the element in every spelling
 };
 
 // A quoted line, or why there is none. The line is in code units; where the form prints bytes,
@@ -53,6 +57,10 @@ struct QuotedLine {
   std::size_t length = 0;  // kTooLong: the units the line would take
   std::size_t limit = 0;   // kTooLong: the most it may take; a writer sets it where the row's
                            // own limit does not hold
+  // kLauncherBreaks, and a writer's kTooLong: the launcher whose command line is meant, and for
+  // kLauncherBreaks what its builder does wrong where that is known.
+  std::string_view launcher = {};
+  std::string_view flaw = {};
 };
 
 // How a form's line is printed.

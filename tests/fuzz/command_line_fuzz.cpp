@@ -139,6 +139,9 @@ bool Justified(const text::QuotedLine &quoted, const List &list, QuoteForm form)
   case Refusal::kBatchTarget:
     return form != QuoteForm::kSh && text::IsBatchFile(list[0]) &&
            Holds(element, L"&|<>^()%!\"\r\n");
+  case Refusal::kProgramPattern:
+  case Refusal::kLauncherBreaks:
+    return false; // the powershell form's alone (powershell_fuzz.cpp)
   case Refusal::kTooLong: {
     std::size_t shortest = list.size() - 1; // the blanks between elements
     for (const std::wstring &e : list)

@@ -40,9 +40,9 @@ void Check(bool condition, const char *what) {
 ReadOutcome ReadAndShow(std::string_view bytes) {
   const ReadOutcome outcome = ReadRecord(bytes);
   if (outcome.problem.empty()) {
-    const ShownLog log{L"x.log", std::nullopt, outcome.reading};
-    Check(!PlainView(log, true).empty() && !JsonView(log).empty(), "nothing shown");
-    NullSeparated(outcome.reading.arguments, false);
+    const reader::ShownLog log{L"x.log", std::nullopt, outcome.reading};
+    Check(!reader::PlainView(log, true).empty() && !reader::JsonView(log).empty(), "nothing shown");
+    reader::NullSeparated(outcome.reading.arguments, false);
   }
   return outcome;
 }

@@ -1,0 +1,219 @@
+// Fuzzes the powershell form. The input is UTF-16LE code units, read two ways:
+// - as a line, held in memory of exactly its size, which the form's reader and every model must
+//   read without going past its end;
+// - as a list, its elements separated by U+FFFF, which the form must either write as one line that
+//   every model of every version and mode reads back to the list, or refuse for a reason the list
+//   really has. PowerShell's reading of the line and the Legacy builders are modelled here again on
+//   their own, apart from the code under test.
+#include "text/codec.h"
+#include "text/command_line.h"
+#include "text/forms.h"
+#include "text/quote.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using text::QuoteForm;
+using text::Refusal;
+using text::SplitRules;
+using List = std::vector<std::wstring>;
+
+void Check(bool condition, const char *what) {
+  if (!condition) {
+    std::fprintf(stderr, "powershell check failed: %s\n", what);
+    std::abort();
+  }
+}
+
+bool Holds(std::wstring_view text, std::wstring_view units) {
+  return text.find_first_of(units) != std::wstring_view::npos;
+}
+
+constexpr std::wstring_view kSingleQuotes = L"'\u2018\u2019\u201A\u201B";
+constexpr std::wstring_view kWhiteSpace =
+    L"\t\n\v\f\r \u0085\u00A0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007\u2008\u2009"
+    L"\u200A\u2028\u2029\u202F\u205F\u3000";
+
+// One string of the line at i, leaving i past it: '...' with doubled quotes, "..." with backtick
+// escapes and $([char]0xXXXX), or @('--%').
+std::optional<std::wstring> Value(std::wstring_view line, std::size_t &i) {
+  std::wstring value;
+  const auto quoteAt = [&](std::size_t at) { return Holds(line.substr(at, 1), kSingleQuotes); };
+  if (line.substr(i, 8) == L"@('--%')") {
+    i += 8;
+    return L"--%";
+  }
+  if (i < line.size() && line[i] == L'\'') {
+    for (++i; i < line.size() && !(quoteAt(i) && !quoteAt(i + 1)); ++i)
+      value.push_back(quoteAt(i) ? line[++i] : line[i]);
+  } else if (i < line.size() && line[i] == L'"') {
+    for (++i; i < line.size() && line[i] != L'"'; ++i) {
+      if (line[i] == L'`' && i + 1 < line.size()) {
+        const wchar_t next = line[++i];
+        value.push_back(next == L'n' ? L'\n' : next == L'r' ? L'\r' : next == L't' ? L'\t' : next);
+      } else if (line.substr(i, 10) == L"$([char]0x" && i + 15 <= line.size()) {
+        const std::wstring hex(line.substr(i + 10, 4));
+        value.push_back(static_cast<wchar_t>(std::wcstoul(hex.c_str(), nullptr, 16)));
+        i += 14;
+      } else {
+        value.push_back(line[i]);
+      }
+    }
+  } else {
+    return std::nullopt;
+  }
+  if (i++ >= line.size())
+    return std::nullopt;
+  return value;
+}
+
+// The program and the strings the line hands the builder.
+std::optional<List> Strings(std::wstring_view line) {
+  const std::size_t name = line.find(L"-Name ");
+  const std::size_t end = line.rfind(L" }");
+  if (name == std::wstring_view::npos || end == std::wstring_view::npos)
+    return std::nullopt;
+  std::size_t i = name + 6;
+  std::optional<std::wstring> value = Value(line, i);
+  const std::size_t close = line.find(L')', i);
+  if (!value || close == std::wstring_view::npos)
+    return std::nullopt;
+  List strings = {*value};
+  for (i = close + 1; i < end; strings.push_back(std::move(*value)))
+    if (line[i++] != L' ' || !(value = Value(line, i)))
+      return std::nullopt;
+  return strings;
+}
+
+// Legacy: 5.1 counts every quote and doubles nothing; 7 skips a quote after a backslash and
+// doubles the trailing backslashes.
+std::wstring Legacy(const List &strings, bool windowsPowerShell) {
+  std::wstring text;
+  for (std::size_t k = 0; k < strings.size(); ++k) {
+    const std::wstring &s = strings[k];
+    text += k > 0 ? L" " : L"";
+    std::size_t quotes = 0;
+    bool quote = false;
+    for (std::size_t i = 0; i < s.size() && !quote; ++i) {
+      if (s[i] == L'"' && (windowsPowerShell || i == 0 || s[i - 1] != L'\\'))
+        ++quotes;
+      else if (Holds(s.substr(i, 1), kWhiteSpace) && quotes % 2 == 0)
+        quote = true;
+    }
+    if (!quote) {
+      text += s;
+      continue;
+    }
+    text += L"\"" + s;
+    for (std::size_t i = s.size(); !windowsPowerShell && i > 0 && s[i - 1] == L'\\'; --i)
+      text += L"\\";
+    text += L"\"";
+  }
+  return text;
+}
+
+bool HasLoneSurrogate(const std::wstring &element) {
+  for (std::size_t i = 0, length = 0; i < element.size(); i += length)
+    if (text::IsSurrogate(text::CodePointAt(element, i, &length)))
+      return true;
+  return false;
+}
+
+bool Justified(const text::QuotedLine &quoted, const List &list) {
+  if (list.empty())
+    return quoted.refusal == Refusal::kEmptyProgram;
+  const std::wstring &element = list[quoted.element];
+  switch (quoted.refusal) {
+  case Refusal::kNone:
+  case Refusal::kLineBreak:
+    return false;
+  case Refusal::kNul:
+    return element.find(L'\0') != std::wstring::npos;
+  case Refusal::kQuoteInProgram:
+    return quoted.element == 0 && Holds(element, L"\"");
+  case Refusal::kEmptyProgram:
+    return quoted.element == 0 && element.empty();
+  case Refusal::kUnencodable:
+    return HasLoneSurrogate(element);
+  case Refusal::kBatchTarget:
+    return text::IsBatchFile(list[0]) && Holds(element, L"&|<>^()%!\"\r\n");
+  case Refusal::kProgramPattern:
+    return quoted.element == 0 && Holds(element, L"[]*?`");
+  case Refusal::kLauncherBreaks:
+    // Only 5.1 breaks anything, and only where white space follows a quote.
+    return quoted.element > 0 && quoted.launcher == "Windows PowerShell 5.1" &&
+           element.find(L'"') < element.find_last_of(kWhiteSpace) &&
+           element.find_last_of(kWhiteSpace) != std::wstring::npos;
+  case Refusal::kTooLong: {
+    std::size_t shortest = list.size() + 1;
+    for (const std::wstring &e : list)
+      shortest += e.size();
+    return quoted.length > quoted.limit && quoted.length >= shortest &&
+           quoted.limit == (text::IsBatchFile(list[0]) ? text::kLongestCmdLine
+                                                       : text::kLongestCreateProcessLine);
+  }
+  }
+  return false;
+}
+
+void CheckLine(const std::wstring &line, const List &list) {
+  Check(text::LineDelivers(line, list, QuoteForm::kPowerShell), "a line a model reads otherwise");
+  for (const wchar_t unit : line)
+    Check(unit >= 0x20 && unit != 0x7F && !(unit >= 0x80 && unit <= 0x9F) && unit != 0x2028 &&
+              unit != 0x2029,
+          "a control in the line, which a prompt would not take as typed");
+  std::optional<List> strings = Strings(line);
+  Check(strings.has_value() && strings->size() == list.size() && strings->front() == list[0],
+        "strings not read back");
+  strings->erase(strings->begin());
+  for (const bool windowsPowerShell : {true, false}) {
+    const std::wstring built = L"\"" + list[0] + L"\" " + Legacy(*strings, windowsPowerShell);
+    for (const SplitRules rules : text::kBothSplitters)
+      Check(text::SplitCommandLine(built, rules) == list, "a Legacy builder breaks the line");
+  }
+}
+
+void FuzzList(const List &list) {
+  const text::QuotedLine quoted = text::QuoteCommandLine(list, QuoteForm::kPowerShell);
+  if (quoted.refusal == Refusal::kNone) {
+    Check(!list.empty() && !list[0].empty(), "a line without a program");
+    CheckLine(quoted.line, list);
+  } else {
+    Check(quoted.line.empty(), "a refusal with a line");
+    Check(Justified(quoted, list), "a refusal the list does not call for");
+    Check(!text::RefusalReason(quoted, QuoteForm::kPowerShell).empty(), "a refusal, no reason");
+  }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  const std::size_t count = size / 2;
+  // Exactly as many units as the input holds, so that reading past them is caught.
+  const std::unique_ptr<wchar_t[]> units(new wchar_t[count]);
+  for (std::size_t i = 0; i < count; ++i)
+    units[i] = static_cast<wchar_t>(data[2 * i] | data[2 * i + 1] << 8);
+  const std::wstring_view line(units.get(), count);
+  for (const SplitRules rules : text::kBothSplitters)
+    text::ReadQuotedLine(line, QuoteForm::kPowerShell, rules);
+  for (const text::forms::PowerShellModel &model : text::forms::PowerShellModels())
+    text::forms::PowerShellCommandLine(line, model);
+
+  List list(1);
+  for (std::size_t i = 0; i < count; ++i) {
+    if (units[i] == 0xFFFF)
+      list.emplace_back();
+    else
+      list.back().push_back(units[i]);
+  }
+  FuzzList(list);
+  return 0;
+}

@@ -1,0 +1,542 @@
+// The powershell form: a line that starts the program as an application, with Legacy argument
+// passing pinned in a scope of its own and each argument a literal string that every version's
+// Legacy builder passes on as a createprocess token; and models of what each version builds.
+//
+// The line, as this file writes and reads it:
+//   & { $PSNativeCommandArgumentPassing = 'Legacy'; & (Microsoft.PowerShell.Core\Get-Command
+//   -CommandType Application -Name 'PROGRAM' | Microsoft.PowerShell.Core\Where-Object Extension
+//   -NotIn '.bat', '.cmd' | Microsoft.PowerShell.Utility\Select-Object -First 1) 'ARG'... }
+// - Get-Command -CommandType Application finds a program only, never an alias, function or cmdlet
+//   (documented); module-qualified, the cmdlets cannot be aliases or functions. It also finds a
+//   batch file through PATHEXT where the name has no extension, which cmd would then read: the
+//   line passes over batch files unless the program names one, and then ends the lookup with
+//   -TotalCount 1 instead. -Name reads [ ] * ? ` as a pattern ('d[1]' was seen to start d1), so a
+//   program holding them is refused.
+// - A preference variable set in a scope holds there and in its children only (documented in
+//   about_Preference_Variables); 5.1 and 7.0 to 7.2 do not read it and know only Legacy.
+// - In '...' nothing expands; each of U+0027 U+2018 U+2019 U+201A U+201B ends it, and two of them
+//   give the second (about_Quoting_Rules names the quotes; the pair was observed). An argument
+//   holding a control is written "..." instead, with `r `n `t and $([char]0xXXXX) for controls and
+//   a backtick before ` $ " U+201C U+201D U+201E (about_Special_Characters), so that the line
+//   stays one line that a prompt takes as typed.
+// - A string argument equal to --% is taken for the stop-parsing token however it is quoted
+//   (observed in 7.6, as issue threads report); @('--%') is an array, whose element is passed.
+//
+// What a Legacy builder writes for each argument string, a blank between them (issue threads:
+// PowerShell #1995, #4358 and #26432; 7.x's string matches what Trace-Command shows here):
+// - an empty string: nothing;
+// - a string with white space (char.IsWhiteSpace) where the count of quotes before it is even:
+//   the string in quotes; 7.x does not count a quote right after a backslash and doubles the
+//   backslashes before the quote it adds; 5.1 counts every quote and doubles nothing (threads
+//   only: Microsoft documents neither);
+// - anything else as it stands.
+// Standard hands the strings to .NET's ArgumentList, which quotes one that is empty or holds white
+// space or a quote, writes a quote \", and doubles the backslashes before a quote or the closing
+// one (the .NET documentation of ArgumentList). Windows mode is Legacy for a .bat, .cmd, .js, .vbs
+// or .wsf file and for cmd, cscript, wscript, find and sqlcmd, Standard otherwise (about_Parsing
+// names the files and the first four programs; sqlcmd joined in 7.3.x by issue #18554). The
+// command line is then the program's path in quotes and, where the arguments give any text, a
+// blank and that text (.NET's Process, observed).
+//
+// Each argument's string is its createprocess token, which every Legacy builder leaves as it
+// stands when its white space stands inside its quotes; where a builder would change it, the
+// token quoted whole, or its text without the outer quotes for the builders to quote. For a batch
+// file, an element holding anything cmd acts on takes the token alone, so that it keeps what the
+// createprocess form guarantees there; quotes added around the rest change nothing cmd reads.
+#include "text/forms.h"
+
+#include <algorithm>
+#include <array>
+
+namespace text::forms {
+
+namespace {
+
+constexpr std::wstring_view kPin = L"& { $PSNativeCommandArgumentPassing = ";
+constexpr std::wstring_view kLookUp =
+    L"& (Microsoft.PowerShell.Core\\Get-Command -CommandType Application -Name ";
+constexpr std::wstring_view kFirstNotBatch =
+    L" | Microsoft.PowerShell.Core\\Where-Object Extension -NotIn '.bat', '.cmd' | "
+    L"Microsoft.PowerShell.Utility\\Select-Object -First 1)";
+constexpr std::wstring_view kFirst = L" -TotalCount 1)";
+constexpr std::wstring_view kClose = L" }";
+constexpr std::wstring_view kStopParsing = L"--%";
+constexpr std::wstring_view kStopParsingArray = L"@('--%')";
+constexpr std::wstring_view kPattern = L"[]*?`";
+
+constexpr std::string_view kWindowsPowerShell = "Windows PowerShell 5.1";
+constexpr std::string_view kFeature72 =
+    "PowerShell 7.2 with its experimental feature PSNativeCommandArgumentPassing";
+constexpr std::string_view kPowerShell73 = "PowerShell 7.3 and later";
+
+constexpr PowerShellModel kModels[] = {
+    {kWindowsPowerShell, true, false, false, ArgumentPassing::kLegacy,
+     "it counts every quote, escaped or not, when it decides which white space needs quotes, and "
+     "leaves single a backslash before a quote it adds"},
+    {"PowerShell 7.0 to 7.2", false, true, false, ArgumentPassing::kLegacy, ""},
+    {kFeature72, false, true, true, ArgumentPassing::kLegacy, ""},
+    {kFeature72, false, true, true, ArgumentPassing::kStandard, ""},
+    {kPowerShell73, false, true, true, ArgumentPassing::kLegacy, ""},
+    {kPowerShell73, false, true, true, ArgumentPassing::kStandard, ""},
+    {kPowerShell73, false, true, true, ArgumentPassing::kWindows, ""},
+};
+
+struct PassingName {
+  std::wstring_view name;
+  ArgumentPassing passing;
+};
+constexpr PassingName kPassingNames[] = {{L"legacy", ArgumentPassing::kLegacy},
+                                         {L"standard", ArgumentPassing::kStandard},
+                                         {L"windows", ArgumentPassing::kWindows}};
+
+// Windows mode's exceptions, which get Legacy: by extension, and by program name.
+constexpr std::wstring_view kLegacyExtensions[] = {L".bat", L".cmd", L".js", L".vbs", L".wsf"};
+constexpr std::wstring_view kLegacyPrograms[] = {L"cmd", L"cscript", L"wscript", L"find",
+                                                 L"sqlcmd"};
+
+// The backtick escapes whose meaning every version shares, in "..." (`e and `u are 6.0 and later).
+struct Escape {
+  wchar_t letter, unit;
+};
+constexpr Escape kEscapes[] = {{L'a', 0x07}, {L'b', 0x08}, {L'f', 0x0C}, {L'n', 0x0A},
+                               {L'r', 0x0D}, {L't', 0x09}, {L'v', 0x0B}};
+
+bool IsSingleQuote(wchar_t unit) { return unit == L'\'' || (unit >= 0x2018 && unit <= 0x201B); }
+
+bool IsDoubleQuote(wchar_t unit) { return unit == L'"' || (unit >= 0x201C && unit <= 0x201E); }
+
+// Characters that would not stay as typed in a line at a prompt: controls and line separators.
+bool IsPromptControl(wchar_t unit) {
+  return unit < 0x20 || (unit >= 0x7F && unit <= 0x9F) || unit == 0x2028 || unit == 0x2029;
+}
+
+// .NET's char.IsWhiteSpace.
+bool IsDotNetWhiteSpace(wchar_t unit) {
+  return (unit >= 0x09 && unit <= 0x0D) || unit == 0x20 || unit == 0x85 || unit == 0xA0 ||
+         unit == 0x1680 || (unit >= 0x2000 && unit <= 0x200A) || unit == 0x2028 || unit == 0x2029 ||
+         unit == 0x202F || unit == 0x205F || unit == 0x3000;
+}
+
+std::size_t TrailingBackslashes(std::wstring_view text) {
+  const std::size_t last = text.find_last_not_of(L'\\');
+  return last == std::wstring_view::npos ? text.size() : text.size() - last - 1;
+}
+
+// --- Writing PowerShell strings.
+
+void AppendSingleQuoted(std::wstring &line, std::wstring_view text) {
+  line.push_back(L'\'');
+  for (const wchar_t unit : text) {
+    line.push_back(unit);
+    if (IsSingleQuote(unit))
+      line.push_back(unit);
+  }
+  line.push_back(L'\'');
+}
+
+void AppendDoubleQuoted(std::wstring &line, std::wstring_view text) {
+  static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
+  line.push_back(L'"');
+  for (const wchar_t unit : text) {
+    const Escape *escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                        [&](const Escape &e) { return e.unit == unit; });
+    if (unit == L'\t' || unit == L'\n' || unit == L'\r') {
+      line.push_back(L'`');
+      line.push_back(escape->letter);
+    } else if (IsPromptControl(unit)) {
+      line.append(L"$([char]0x");
+      for (int shift = 12; shift >= 0; shift -= 4)
+        line.push_back(kHex[(unit >> shift) & 0xF]);
+      line.push_back(L')');
+    } else {
+      if (unit == L'`' || unit == L'$' || IsDoubleQuote(unit))
+        line.push_back(L'`');
+      line.push_back(unit);
+    }
+  }
+  line.push_back(L'"');
+}
+
+void AppendString(std::wstring &line, std::wstring_view text) {
+  if (std::any_of(text.begin(), text.end(), IsPromptControl))
+    AppendDoubleQuoted(line, text);
+  else
+    AppendSingleQuoted(line, text);
+}
+
+// --- Reading the line back.
+
+struct Cursor {
+  std::wstring_view text;
+  std::size_t at = 0;
+
+  bool Take(std::wstring_view expected) {
+    if (text.substr(at, expected.size()) != expected)
+      return false;
+    at += expected.size();
+    return true;
+  }
+  bool AtEnd() const { return at == text.size(); }
+  std::wstring_view Rest() const { return text.substr(at); }
+};
+
+std::optional<std::wstring> ReadSingleQuoted(Cursor &cursor) {
+  std::wstring value;
+  while (!cursor.AtEnd()) {
+    const wchar_t unit = cursor.text[cursor.at++];
+    if (!IsSingleQuote(unit)) {
+      value.push_back(unit);
+    } else if (cursor.AtEnd() || !IsSingleQuote(cursor.text[cursor.at])) {
+      return value;
+    } else {
+      value.push_back(cursor.text[cursor.at++]);
+    }
+  }
+  return std::nullopt;
+}
+
+// $([char]0xXXXX), after its $; nothing for any other expansion.
+std::optional<wchar_t> ReadCharExpression(Cursor &cursor) {
+  if (!cursor.Take(L"([char]0x"))
+    return std::nullopt;
+  unsigned value = 0;
+  std::size_t digits = 0;
+  for (; digits < 4 && !cursor.AtEnd(); ++digits, ++cursor.at) {
+    const wchar_t unit = cursor.text[cursor.at];
+    const std::size_t digit = std::wstring_view(L"0123456789ABCDEF").find(unit);
+    if (digit == std::wstring_view::npos)
+      break;
+    value = value * 16 + static_cast<unsigned>(digit);
+  }
+  if (digits == 0 || value == 0 || !cursor.Take(L")"))
+    return std::nullopt;
+  return static_cast<wchar_t>(value);
+}
+
+// The unit a backtick makes of the one after it, in "...": nothing where versions differ.
+std::optional<wchar_t> Escaped(wchar_t letter) {
+  for (const Escape &escape : kEscapes)
+    if (escape.letter == letter)
+      return escape.unit;
+  if (letter == L'0' || letter == L'e' || letter == L'u')
+    return std::nullopt;
+  return letter;
+}
+
+std::optional<std::wstring> ReadDoubleQuoted(Cursor &cursor) {
+  std::wstring value;
+  while (!cursor.AtEnd()) {
+    const wchar_t unit = cursor.text[cursor.at++];
+    std::optional<wchar_t> read = unit;
+    if (IsDoubleQuote(unit)) // a second quote right after would give a quote: not written here
+      return cursor.AtEnd() || !IsDoubleQuote(cursor.text[cursor.at]) ? std::optional(value)
+                                                                      : std::nullopt;
+    if (unit == L'`')
+      read = cursor.AtEnd() ? std::nullopt : Escaped(cursor.text[cursor.at++]);
+    else if (unit == L'$')
+      read = ReadCharExpression(cursor);
+    if (!read)
+      return std::nullopt;
+    value.push_back(*read);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::wstring> ReadString(Cursor &cursor) {
+  if (cursor.Take(L"'"))
+    return ReadSingleQuoted(cursor);
+  if (cursor.Take(L"\""))
+    return ReadDoubleQuoted(cursor);
+  return std::nullopt;
+}
+
+struct Argument {
+  std::wstring value;
+  bool array = false; // written @('...'), which the builder enumerates
+};
+
+struct ParsedLine {
+  std::optional<ArgumentPassing> pinned;
+  std::wstring program;
+  bool batchFilesPassedOver = false; // the lookup passes over batch files
+  std::vector<Argument> arguments;
+};
+
+std::optional<ArgumentPassing> PassingNamed(std::wstring_view name) {
+  std::wstring lower(name);
+  for (wchar_t &unit : lower)
+    if (unit >= L'A' && unit <= L'Z')
+      unit = static_cast<wchar_t>(unit - L'A' + L'a');
+  for (const PassingName &entry : kPassingNames)
+    if (entry.name == lower)
+      return entry.passing;
+  return std::nullopt;
+}
+
+std::optional<Argument> ReadArgument(Cursor &cursor) {
+  if (cursor.Take(kStopParsingArray))
+    return Argument{std::wstring(kStopParsing), true};
+  std::optional<std::wstring> value = ReadString(cursor);
+  if (!value)
+    return std::nullopt;
+  return Argument{std::move(*value)};
+}
+
+// The line as the form writes it, or the call alone without the pinning block around it.
+std::optional<ParsedLine> ParseLine(std::wstring_view line) {
+  Cursor cursor{line};
+  ParsedLine parsed;
+  const bool block = cursor.Take(kPin);
+  if (block) {
+    const std::optional<std::wstring> value = ReadString(cursor);
+    parsed.pinned = value ? PassingNamed(*value) : std::nullopt;
+    if (!parsed.pinned || !cursor.Take(L"; "))
+      return std::nullopt;
+  }
+  std::optional<std::wstring> program;
+  if (!cursor.Take(kLookUp) || !(program = ReadString(cursor)))
+    return std::nullopt;
+  parsed.program = std::move(*program);
+  parsed.batchFilesPassedOver = cursor.Take(kFirstNotBatch);
+  if (!parsed.batchFilesPassedOver && !cursor.Take(kFirst))
+    return std::nullopt;
+  for (;;) {
+    if (block ? cursor.Rest() == kClose : cursor.AtEnd())
+      return parsed;
+    if (!cursor.Take(L" "))
+      return std::nullopt;
+    std::optional<Argument> argument = ReadArgument(cursor);
+    if (!argument)
+      return std::nullopt;
+    parsed.arguments.push_back(std::move(*argument));
+  }
+}
+
+// --- The builders.
+
+bool NeedsLegacyQuotes(const PowerShellModel &model, std::wstring_view text) {
+  std::size_t quotes = 0;
+  bool afterBackslash = false;
+  for (const wchar_t unit : text) {
+    if (unit == L'"' && (model.countsEscapedQuotes || !afterBackslash))
+      ++quotes;
+    else if (IsDotNetWhiteSpace(unit) && quotes % 2 == 0)
+      return true;
+    afterBackslash = unit == L'\\';
+  }
+  return false;
+}
+
+void AppendLegacy(const PowerShellModel &model, std::wstring &line, std::wstring_view text) {
+  if (!NeedsLegacyQuotes(model, text)) {
+    line.append(text);
+    return;
+  }
+  line.push_back(L'"');
+  line.append(text);
+  if (model.doublesTrailingBackslashes)
+    line.append(TrailingBackslashes(text), L'\\');
+  line.push_back(L'"');
+}
+
+// As .NET writes an ArgumentList entry.
+void AppendPasted(std::wstring &line, std::wstring_view text) {
+  if (!text.empty() && std::none_of(text.begin(), text.end(), [](wchar_t unit) {
+        return unit == L'"' || IsDotNetWhiteSpace(unit);
+      })) {
+    line.append(text);
+    return;
+  }
+  line.push_back(L'"');
+  std::size_t run = 0;
+  for (const wchar_t unit : text) {
+    if (unit == L'\\') {
+      ++run;
+      continue;
+    }
+    line.append(unit == L'"' ? 2 * run + 1 : run, L'\\');
+    line.push_back(unit);
+    run = 0;
+  }
+  line.append(2 * run, L'\\');
+  line.push_back(L'"');
+}
+
+bool IsLegacyInWindowsMode(std::wstring_view program) {
+  std::wstring name(program.substr(program.find_last_of(L"\\/") + 1));
+  for (wchar_t &unit : name)
+    if (unit >= L'A' && unit <= L'Z')
+      unit = static_cast<wchar_t>(unit - L'A' + L'a');
+  for (const std::wstring_view extension : kLegacyExtensions)
+    if (name.ends_with(extension))
+      return true;
+  if (name.ends_with(L".exe"))
+    name.resize(name.size() - 4);
+  return std::find(std::begin(kLegacyPrograms), std::end(kLegacyPrograms), name) !=
+         std::end(kLegacyPrograms);
+}
+
+// The arguments' part of the command line; nothing where one is taken for the stop-parsing token.
+std::optional<std::wstring> ArgumentText(const PowerShellModel &model, ArgumentPassing passing,
+                                         const std::vector<Argument> &arguments) {
+  std::wstring text;
+  for (std::size_t k = 0; k < arguments.size(); ++k) {
+    const Argument &argument = arguments[k];
+    if (!argument.array && argument.value == kStopParsing)
+      return std::nullopt;
+    if (k > 0)
+      text.push_back(L' ');
+    if (passing == ArgumentPassing::kStandard)
+      AppendPasted(text, argument.value);
+    else if (!argument.value.empty())
+      AppendLegacy(model, text, argument.value);
+  }
+  return text;
+}
+
+// Whether cmd may act on the list: the program started may be a batch file (one the line names,
+// or one a lookup that does not pass over them finds), and an element holds what cmd acts on.
+bool CmdMayAct(const ParsedLine &parsed, const List &list) {
+  return (IsBatchFile(parsed.program) || !parsed.batchFilesPassedOver) &&
+         std::any_of(list.begin(), list.end(), [](const std::wstring &element) {
+           return element.find_first_of(kCmdActsOn) != std::wstring::npos;
+         });
+}
+
+std::optional<std::wstring> CommandLine(const PowerShellModel &model, const ParsedLine &parsed) {
+  ArgumentPassing passing =
+      model.readsPassing ? parsed.pinned.value_or(model.passing) : ArgumentPassing::kLegacy;
+  if (passing == ArgumentPassing::kWindows)
+    passing = IsLegacyInWindowsMode(parsed.program) ? ArgumentPassing::kLegacy
+                                                    : ArgumentPassing::kStandard;
+  const std::optional<std::wstring> arguments = ArgumentText(model, passing, parsed.arguments);
+  if (!arguments)
+    return std::nullopt;
+  std::wstring line = L"\"" + parsed.program + L"\"";
+  if (!arguments->empty())
+    line += L" " + *arguments;
+  return line;
+}
+
+// --- Choosing each argument's string.
+
+// Whether the model's Legacy builder writes the text so that both splitters read the element,
+// and leave the quoting closed for the next argument.
+bool LegacyPasses(const PowerShellModel &model, std::wstring_view text,
+                  const std::wstring &element) {
+  std::wstring piece;
+  AppendLegacy(model, piece, text);
+  piece.append(L" x");
+  const std::vector<std::wstring> expected = {element, L"x"};
+  return std::all_of(std::begin(kBothSplitters), std::end(kBothSplitters),
+                     [&](SplitRules rules) { return SplitArguments(piece, rules) == expected; });
+}
+
+// The token, the token quoted whole, and its text without the outer quotes.
+std::array<std::wstring, 3> Candidates(const std::wstring &token) {
+  const bool quoted = !token.empty() && token.front() == L'"';
+  if (quoted) {
+    std::wstring inner = token.substr(1, token.size() - 2);
+    inner.resize(inner.size() - TrailingBackslashes(inner) / 2);
+    return {token, token, inner};
+  }
+  std::wstring whole = L"\"" + token;
+  whole.append(TrailingBackslashes(token), L'\\');
+  whole.push_back(L'"');
+  return {token, whole, token};
+}
+
+struct Choice {
+  std::optional<std::wstring> text;
+  const PowerShellModel *breaker = nullptr; // where there is no text: a model that breaks it
+};
+
+Choice Choose(const std::wstring &token, const std::wstring &element, bool batch) {
+  const std::array<std::wstring, 3> candidates = Candidates(token);
+  const bool tokenOnly = batch && element.find_first_of(kCmdActsOn) != std::wstring::npos;
+  const std::size_t count = tokenOnly ? 1 : candidates.size();
+  for (std::size_t c = 0; c < count; ++c)
+    if (std::all_of(std::begin(kModels), std::end(kModels), [&](const PowerShellModel &model) {
+          return LegacyPasses(model, candidates[c], element);
+        }))
+      return {candidates[c]};
+  for (const PowerShellModel &model : kModels)
+    if (std::none_of(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(count),
+                     [&](const std::wstring &text) { return LegacyPasses(model, text, element); }))
+      return {std::nullopt, &model};
+  for (const PowerShellModel &model : kModels)
+    if (!LegacyPasses(model, candidates[0], element))
+      return {std::nullopt, &model};
+  return {std::nullopt, &kModels[0]};
+}
+
+// The line, or a refusal when a model's command line would be longer than the system takes.
+QuotedLine LengthChecked(std::wstring line, bool batch) {
+  const std::size_t limit = batch ? kLongestCmdLine : kLongestCreateProcessLine;
+  for (const PowerShellModel &model : kModels) {
+    const std::optional<std::wstring> built = PowerShellCommandLine(line, model);
+    if (built && built->size() > limit)
+      return {.refusal = Refusal::kTooLong,
+              .length = built->size(),
+              .limit = limit,
+              .launcher = model.name};
+  }
+  return {.line = std::move(line)};
+}
+
+} // namespace
+
+std::span<const PowerShellModel> PowerShellModels() { return kModels; }
+
+std::optional<std::wstring> PowerShellCommandLine(std::wstring_view line,
+                                                  const PowerShellModel &model) {
+  const std::optional<ParsedLine> parsed = ParseLine(line);
+  if (!parsed)
+    return std::nullopt;
+  return CommandLine(model, *parsed);
+}
+
+QuotedLine WritePowerShell(const List &list) {
+  if (list[0].find_first_of(kPattern) != std::wstring::npos)
+    return {.refusal = Refusal::kProgramPattern};
+  const std::vector<std::wstring> tokens = ArgumentTokens(list);
+  const bool batch = IsBatchFile(list[0]);
+  std::wstring line(kPin);
+  line.append(L"'Legacy'; ").append(kLookUp);
+  AppendString(line, list[0]);
+  line.append(batch ? kFirst : kFirstNotBatch);
+  for (std::size_t k = 1; k < list.size(); ++k) {
+    const Choice choice = Choose(tokens[k - 1], list[k], batch);
+    if (!choice.text)
+      return {.refusal = Refusal::kLauncherBreaks,
+              .element = k,
+              .launcher = choice.breaker->name,
+              .flaw = choice.breaker->flaw};
+    line.push_back(L' ');
+    if (*choice.text == kStopParsing)
+      line.append(kStopParsingArray);
+    else
+      AppendString(line, *choice.text);
+  }
+  line.append(kClose);
+  return LengthChecked(std::move(line), batch);
+}
+
+std::optional<List> ReadPowerShell(std::wstring_view line, SplitRules rules) {
+  const std::optional<ParsedLine> parsed = ParseLine(line);
+  if (!parsed)
+    return std::nullopt;
+  std::optional<List> agreed;
+  for (const PowerShellModel &model : kModels) {
+    const std::optional<std::wstring> built = CommandLine(model, *parsed);
+    if (!built)
+      return std::nullopt;
+    List read = SplitCommandLine(*built, rules);
+    if ((agreed && *agreed != read) || CmdMayAct(*parsed, read))
+      return std::nullopt;
+    agreed = std::move(read);
+  }
+  return agreed;
+}
+
+} // namespace text::forms
