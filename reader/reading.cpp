@@ -37,6 +37,15 @@ namespace {
 
 constexpr std::size_t kNone = std::wstring_view::npos;
 
+// From a value's closing quote to the first unit of the line after it.
+constexpr std::size_t kQuoteToNextLine = 1 + kLineEnd.size();
+
+// The most digits of a number in the record: those of the largest 32-bit status.
+constexpr std::size_t kMostDigits = std::numeric_limits<std::int32_t>::digits10 + 1;
+
+// The first half of a line break, where a cut may have left it alone.
+constexpr wchar_t kCarriageReturn = kLineEnd.front();
+
 // A place where an argument line may begin: "ARG[", an index and "] = " right after a CR LF.
 struct Candidate {
   std::uint32_t index;
@@ -57,7 +66,7 @@ bool IsDigit(wchar_t unit) { return unit >= L'0' && unit <= L'9'; }
 
 // A number as the record writes it: plain decimal without leading zeros, within 32 signed bits.
 std::optional<std::uint32_t> Decimal(std::wstring_view digits) {
-  if (digits.empty() || digits.size() > 10 || (digits[0] == L'0' && digits.size() > 1) ||
+  if (digits.empty() || digits.size() > kMostDigits || (digits[0] == L'0' && digits.size() > 1) ||
       !std::all_of(digits.begin(), digits.end(), IsDigit))
     return std::nullopt;
   std::uint64_t value = 0;
@@ -70,7 +79,7 @@ std::optional<std::uint32_t> Decimal(std::wstring_view digits) {
 
 std::size_t DigitsFrom(std::wstring_view units, std::size_t at) {
   std::size_t end = at;
-  while (end < units.size() && end - at <= 10 && IsDigit(units[end]))
+  while (end < units.size() && end - at <= kMostDigits && IsDigit(units[end]))
     ++end;
   return end;
 }
@@ -93,7 +102,7 @@ std::vector<Candidate> FindCandidates(std::wstring_view units) {
   // together read the text once.
   for (std::size_t i = 0; i < found.size(); ++i) {
     const std::size_t limit = i + 1 < found.size() ? found[i + 1].value : units.size();
-    found[i].firstSpace = units.substr(0, limit).find(L' ', found[i].value);
+    found[i].firstSpace = units.substr(0, limit).find(kSpace, found[i].value);
   }
   std::vector<std::size_t> order(found.size());
   std::iota(order.begin(), order.end(), std::size_t{0});
@@ -126,7 +135,8 @@ struct Counts {
 std::uint64_t Capped(std::uint64_t count) { return std::min(count, kManyReadings); }
 
 bool QuoteBefore(const Counts &c, std::size_t line) {
-  return c.lines[line].start >= 3 && c.units[c.lines[line].start - 3] == L'"';
+  const std::size_t start = c.lines[line].start;
+  return start >= kQuoteToNextLine && c.units[start - kQuoteToNextLine] == kQuote;
 }
 
 // Whether the status for this many arguments is the return code the ending demands.
@@ -143,7 +153,7 @@ bool Closes(const Counts &c, std::size_t line) {
   if (candidate.value > end || !GivesReturnCode(c.ending, candidate.index))
     return false;
   return candidate.firstSpace >= end ||
-         (c.units[candidate.value] == L'"' && (c.ending.cut || c.units[end - 1] == L'"'));
+         (c.units[candidate.value] == kQuote && (c.ending.cut || c.units[end - 1] == kQuote));
 }
 
 // The next candidate in the file when a value without quotes can run to it; kNone otherwise.
@@ -162,12 +172,12 @@ std::pair<std::size_t, std::size_t> QuotedFollowers(const Counts &c, std::size_t
   const Candidate &candidate = c.lines[line];
   const std::size_t next = c.indexEnd[line];
   if (next == c.lines.size() || c.lines[next].index != candidate.index + 1 ||
-      candidate.firstSpace == kNone || c.units[candidate.value] != L'"')
+      candidate.firstSpace == kNone || c.units[candidate.value] != kQuote)
     return {next, next};
   const std::size_t last = c.indexEnd[next];
   const auto first = std::lower_bound(
       c.lines.begin() + static_cast<std::ptrdiff_t>(next),
-      c.lines.begin() + static_cast<std::ptrdiff_t>(last), candidate.firstSpace + 3,
+      c.lines.begin() + static_cast<std::ptrdiff_t>(last), candidate.firstSpace + kQuoteToNextLine,
       [](const Candidate &follower, std::size_t start) { return follower.start < start; });
   return {static_cast<std::size_t>(first - c.lines.begin()), last};
 }
@@ -300,10 +310,10 @@ Choice ChoiceAfter(const Counts &c, std::size_t line, const Choice &choice) {
 // The argument a value stands for: one holding a space lost its quotes (a cut one maybe only the
 // first).
 WideString Unquoted(std::wstring_view value) {
-  if (value.find(L' ') == kNone || value.front() != L'"')
+  if (value.find(kSpace) == kNone || value.front() != kQuote)
     return WideString(value);
   value.remove_prefix(1);
-  if (!value.empty() && value.back() == L'"')
+  if (!value.empty() && value.back() == kQuote)
     value.remove_suffix(1);
   return WideString(value);
 }
@@ -405,7 +415,7 @@ bool IsCutLineStart(std::wstring_view tail) {
     return true;
   if (tail.starts_with(kReturnCodeLinePrefix)) {
     tail.remove_prefix(kReturnCodeLinePrefix.size());
-    if (tail.ends_with(L'\r'))
+    if (tail.ends_with(kCarriageReturn))
       tail.remove_suffix(1);
     return std::all_of(tail.begin(), tail.end(), IsDigit);
   }
@@ -425,7 +435,7 @@ Ending CutEnding(std::wstring_view units) {
   if (lastBreak != kNone && IsCutLineStart(tail))
     return {lastBreak, false, std::nullopt};
   // A CR at the very end is most likely the first half of a line break.
-  return {units.ends_with(L'\r') ? units.size() - 1 : units.size(), true, std::nullopt};
+  return {units.ends_with(kCarriageReturn) ? units.size() - 1 : units.size(), true, std::nullopt};
 }
 
 // UTF-16 text shows a zero in every other byte.
@@ -449,7 +459,9 @@ std::string Unrecognised(std::string_view bytes) {
     return "UTF-8 text, not a UTF-16 record";
   if (bytes.starts_with("\xFE\xFF"))
     return "big-endian UTF-16, not a record";
-  if (std::string_view("\xFF\xFE").starts_with(bytes.substr(0, 2)))
+  const std::string_view mark(reinterpret_cast<const char *>(kByteOrderMark),
+                              sizeof kByteOrderMark);
+  if (mark.starts_with(bytes.substr(0, mark.size())))
     return "";
   if (ZeroEvery2nd(bytes, 1))
     return "UTF-16 text without a byte-order mark, not a record";
