@@ -31,6 +31,7 @@ struct ArgumentList {
   bool operator==(const ArgumentList &) const = default;
 };
 
+// The reading shown, the first that fits; each of its facts is held here once.
 struct Reading {
   WideString program;
   std::vector<WideString> arguments;
@@ -39,7 +40,7 @@ struct Reading {
   bool countAgrees = false;               // the return code is the status for the count
   bool ambiguous = false;                 // other readings of the same bytes fit as well
   std::uint64_t readings = 0;             // how many fit, at most kManyReadings
-  std::vector<ArgumentList> fitting;      // the first few that fit, this one first
+  std::vector<ArgumentList> alsoFitting;  // the next few that fit, at most kReadingsKept - 1
 };
 
 // Whether the reading shows for certain what the recorder received: a whole record, read in only

@@ -55,15 +55,17 @@ std::string ReadingsFit(const Reading &reading) {
 }
 
 // One reading on one line: its arguments, after its program when the readings differ in that.
-std::string OneReading(const Reading &reading, const ArgumentList &list, bool byteEscapes) {
+std::string OneReading(const Reading &reading, const WideString &program,
+                       const std::vector<WideString> &arguments, bool byteEscapes) {
   const bool programsDiffer =
-      std::any_of(reading.fitting.begin(), reading.fitting.end(),
-                  [&](const ArgumentList &other) { return other.program != list.program; });
+      reading.program != program ||
+      std::any_of(reading.alsoFitting.begin(), reading.alsoFitting.end(),
+                  [&](const ArgumentList &other) { return other.program != program; });
   std::string text;
   if (programsDiffer)
-    text.append("program ").append(Bracketed(list.program, byteEscapes)).append(", ");
-  text += Arguments(list.arguments.size());
-  for (const WideString &argument : list.arguments)
+    text.append("program ").append(Bracketed(program, byteEscapes)).append(", ");
+  text += Arguments(arguments.size());
+  for (const WideString &argument : arguments)
     text.append(1, ' ').append(Bracketed(argument, byteEscapes));
   return text;
 }
@@ -151,8 +153,9 @@ std::string PlainView(const ShownLog &log, bool byteEscapes) {
             ReadingsFit(reading) +
             "; this is the first. Nothing in the file tells which one the "
             "recorder wrote.\n";
-    for (std::size_t i = 1; i < reading.fitting.size(); ++i)
-      text += "Also fits: " + OneReading(reading, reading.fitting[i], byteEscapes) + "\n";
+    for (const ArgumentList &other : reading.alsoFitting)
+      text +=
+          "Also fits: " + OneReading(reading, other.program, other.arguments, byteEscapes) + "\n";
   }
   return WithEscapesNote(std::move(text), byteEscapes);
 }
@@ -242,13 +245,16 @@ std::string FirstDifference(const Reading &reading, const std::vector<WideString
     std::string text = "the log is ambiguous: " + ReadingsFit(reading) +
                        ", so it cannot show that "
                        "exactly these arrived";
-    for (std::size_t i = 0; i < reading.fitting.size(); ++i) {
-      const ArgumentList &list = reading.fitting[i];
-      text.append("; reading ").append(std::to_string(i + 1)).append(": ");
-      text += OneReading(reading, list, byteEscapes);
-      if (list.arguments == expected)
+    const auto add = [&](std::size_t number, const WideString &program,
+                         const std::vector<WideString> &arguments) {
+      text.append("; reading ").append(std::to_string(number)).append(": ");
+      text += OneReading(reading, program, arguments, byteEscapes);
+      if (arguments == expected)
         text += " (the ones expected)";
-    }
+    };
+    add(1, reading.program, found);
+    for (std::size_t i = 0; i < reading.alsoFitting.size(); ++i)
+      add(i + 2, reading.alsoFitting[i].program, reading.alsoFitting[i].arguments);
     return text;
   }
   if (found != expected)

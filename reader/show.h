@@ -14,7 +14,7 @@
 struct ShownLog {
   WideString file;                 // its path, as code units
   std::optional<std::string> time; // "YYYY-MM-DD hh:mm:ss" from its name, when it has one
-  Reading reading;
+  const Reading &reading;          // held by whoever read it: a big log's is not copied
   // The file's owner, by name where it has one, when the system can tell.
   std::optional<WideString> owner = std::nullopt;
 };

@@ -57,7 +57,7 @@ void FuzzFile(std::string_view bytes) {
           "a reading that is not what the file records");
   // --expect on the reading itself, on each other reading that fits, and on near misses.
   std::vector<std::vector<std::wstring>> tries = {reading.arguments};
-  for (const ArgumentList &list : reading.fitting)
+  for (const ArgumentList &list : reading.alsoFitting)
     tries.push_back(list.arguments);
   if (!reading.arguments.empty()) {
     tries.emplace_back(reading.arguments.begin(), reading.arguments.end() - 1);
