@@ -22,26 +22,55 @@ std::string Bracketed(std::wstring_view units, bool byteEscapes) {
   return text += "]";
 }
 
-std::string Json(std::wstring_view units) {
-  std::string out = "\"";
+// Whether JSON writes the code point as the one byte it is.
+bool AsItselfInJson(std::uint32_t point) {
+  return point >= 0x20 && point < 0x80 && point != '"' && point != '\\';
+}
+
+// How JSON writes any other code point: as an escape, or in UTF-8.
+std::string JsonOf(std::uint32_t point) {
+  if (point == '"' || point == '\\')
+    return {'\\', static_cast<char>(point)};
+  if (point == '\n')
+    return "\\n";
+  if (point == '\r')
+    return "\\r";
+  if (point == '\t')
+    return "\\t";
+  if (point < 0x20 || point == 0x2028 || point == 0x2029 || text::IsSurrogate(point))
+    return "\\u" + Hex(point, 4);
+  std::string utf8;
+  text::AppendUtf8(utf8, point);
+  return utf8;
+}
+
+// How many bytes the units take as a JSON string, quotes included.
+std::size_t JsonSize(std::wstring_view units) {
+  std::size_t size = 2;
   for (std::size_t i = 0, length = 0; i < units.size(); i += length) {
     const std::uint32_t point = text::CodePointAt(units, i, &length);
-    if (point == '"' || point == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(point));
-    } else if (point == '\n') {
-      out += "\\n";
-    } else if (point == '\r') {
-      out += "\\r";
-    } else if (point == '\t') {
-      out += "\\t";
-    } else if (point < 0x20 || point == 0x2028 || point == 0x2029 || text::IsSurrogate(point)) {
-      out += "\\u" + Hex(point, 4);
-    } else {
-      text::AppendUtf8(out, point);
-    }
+    size += AsItselfInJson(point) ? 1 : JsonOf(point).size();
   }
-  return out + "\"";
+  return size;
+}
+
+// Appends the units as a JSON string.
+void AppendJson(std::string &out, std::wstring_view units) {
+  out.push_back('"');
+  for (std::size_t i = 0, length = 0; i < units.size(); i += length) {
+    const std::uint32_t point = text::CodePointAt(units, i, &length);
+    if (AsItselfInJson(point))
+      out.push_back(static_cast<char>(point));
+    else
+      out += JsonOf(point);
+  }
+  out.push_back('"');
+}
+
+std::string Json(std::wstring_view units) {
+  std::string out;
+  AppendJson(out, units);
+  return out;
 }
 
 std::string Arguments(std::size_t count) {
@@ -71,11 +100,11 @@ std::string OneReading(const Reading &reading, const WideString &program,
 }
 
 // The program and each argument on a line of its own.
-std::string ListLines(const ArgumentList &list, bool byteEscapes) {
-  std::string text = "Program: " + Bracketed(list.program, byteEscapes) + "\n";
-  for (std::size_t i = 0; i < list.arguments.size(); ++i)
-    text +=
-        "ARG[" + std::to_string(i + 1) + "] " + Bracketed(list.arguments[i], byteEscapes) + "\n";
+std::string ListLines(const WideString &program, const std::vector<WideString> &arguments,
+                      bool byteEscapes) {
+  std::string text = "Program: " + Bracketed(program, byteEscapes) + "\n";
+  for (std::size_t i = 0; i < arguments.size(); ++i)
+    text += "ARG[" + std::to_string(i + 1) + "] " + Bracketed(arguments[i], byteEscapes) + "\n";
   return text;
 }
 
@@ -89,15 +118,24 @@ std::string WithEscapesNote(std::string text, bool byteEscapes) {
   return text;
 }
 
-// "program":...,"arguments":[...]
-std::string JsonList(const ArgumentList &list) {
-  std::string json = "\"program\":" + Json(list.program) + ",\"arguments\":[";
-  for (std::size_t i = 0; i < list.arguments.size(); ++i) {
+// Appends "program":...,"arguments":[...], in room reserved for all of it first: a big log's list
+// would otherwise be copied as the text doubles, and its last copy would be its peak.
+void AppendJsonList(std::string &json, const WideString &program,
+                    const std::vector<WideString> &arguments) {
+  // 128 bytes hold the list's punctuation and the fields a view writes after it.
+  std::size_t size = json.size() + 128 + JsonSize(program);
+  for (const WideString &argument : arguments)
+    size += JsonSize(argument) + 1;
+  json.reserve(size);
+  json += "\"program\":";
+  AppendJson(json, program);
+  json += ",\"arguments\":[";
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
     if (i > 0)
       json += ',';
-    json += Json(list.arguments[i]);
+    AppendJson(json, arguments[i]);
   }
-  return json += "]";
+  json += "]";
 }
 
 } // namespace
@@ -138,7 +176,7 @@ std::string PlainView(const ShownLog &log, bool byteEscapes) {
     text += "Time: " + *log.time + "\n";
   if (log.owner)
     text += "Owner: " + Visible(*log.owner, byteEscapes) + "\n";
-  text += ListLines({reading.program, reading.arguments}, byteEscapes);
+  text += ListLines(reading.program, reading.arguments, byteEscapes);
   const std::string count = Arguments(reading.arguments.size());
   if (!reading.complete) {
     text += count + " so far: the record is cut short (the last line may be incomplete, and no "
@@ -164,7 +202,7 @@ std::string PlainListView(const ShownList &shown, bool byteEscapes) {
   std::string text;
   if (shown.line)
     text += "Line: " + Bracketed(*shown.line, byteEscapes) + "\n";
-  text += ListLines(shown.list, byteEscapes);
+  text += ListLines(shown.list.program, shown.list.arguments, byteEscapes);
   text += Arguments(shown.list.arguments.size()) +
           (shown.line ? ", as the recorder's splitter reads the line.\n" : ", as given.\n");
   if (shown.runtime)
@@ -196,22 +234,27 @@ std::string JsonView(const ShownLog &log) {
   json += ",\"owner\":";
   json += log.owner ? Json(*log.owner) : "null";
   json += ",";
-  json += JsonList({reading.program, reading.arguments});
+  AppendJsonList(json, reading.program, reading.arguments);
   json += ",\"return_code\":";
   json += reading.returnCode ? std::to_string(*reading.returnCode) : "null";
   json += ",\"complete\":";
   json += reading.complete ? "true" : "false";
   json += ",\"ambiguous\":";
   json += reading.ambiguous ? "true" : "false";
-  return json += "}\n";
+  json += "}\n";
+  return json;
 }
 
 std::string JsonListView(const ShownList &shown) {
   std::string json = "{\"line\":";
   json += shown.line ? Json(*shown.line) : "null";
-  json.append(1, ',').append(JsonList(shown.list));
-  if (shown.runtime)
-    json.append(",\"c_runtime\":{").append(JsonList(*shown.runtime)).append(1, '}');
+  json += ',';
+  AppendJsonList(json, shown.list.program, shown.list.arguments);
+  if (shown.runtime) {
+    json += ",\"c_runtime\":{";
+    AppendJsonList(json, shown.runtime->program, shown.runtime->arguments);
+    json += '}';
+  }
   return json += "}\n";
 }
 
