@@ -17,6 +17,10 @@
 // last CR LF that is only the start of a line's prefix is dropped, a CR cut from its LF too, and
 // the last value may have lost its closing quote.
 //
+// A whole record that no reading fits is refused at its first line off the format: lines are
+// counted at every CR LF, and it is the first at whose end the text no longer reads as a record
+// cut there with the program line ending at its first CR LF.
+//
 // Counting: every argument line holds "] = ", so a value without quotes, which holds no space, can
 // only run to the very next candidate line, while a value in quotes runs to any candidate of the
 // next index that starts past the value's first space and has a quote before its CR LF. So the
@@ -28,12 +32,14 @@
 // kept are copied out is a place in it, in 32 bits.
 #include "reader/reading.h"
 
+#include "reader/show.h"
 #include "recorder/exit_status.h"
 #include "recorder/record.h"
 #include "text/codec.h"
 #include "text/little_endian.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 namespace {
@@ -522,26 +528,102 @@ bool ZeroEvery2nd(std::string_view bytes, std::size_t offset) {
   return true;
 }
 
-// Why bytes that do not open like a record are none.
+// Enough bytes for one character more than is shown and a line break after it, in UTF-8 or in
+// UTF-16: at most four bytes a character either way.
+constexpr std::size_t kLineStartBytes = 4 * (kShownCharacters + 1) + 2 * kLineEnd.size();
+
+// An ellipsis, in UTF-8.
+constexpr char kEllipsis[] = "\xE2\x80\xA6";
+
+// How a line starts: at most kShownCharacters of its characters, escaped, between [ and ], and an
+// ellipsis after them when the line runs on. The units begin with the line and may run past it.
+std::string LineStart(std::wstring_view units, bool byteEscapes) {
+  const std::wstring_view line = units.substr(0, units.find(kLineEnd));
+  std::size_t end = 0;
+  for (std::size_t shown = 0, length = 0; end < line.size() && shown < kShownCharacters;
+       end += length, ++shown)
+    text::CodePointAt(line, end, &length);
+  std::string shown = "[";
+  shown += Visible(line.substr(0, end), byteEscapes);
+  shown += "]";
+  if (end < line.size())
+    shown += kEllipsis;
+  return shown;
+}
+
+// How a file in another encoding starts, as that encoding reads it.
+std::string FirstLine(std::wstring_view units, bool byteEscapes) {
+  return "; line 1 starts " + LineStart(units, byteEscapes);
+}
+
+// Why bytes that do not open like a record are none, and how they start.
 std::string Unrecognised(std::string_view bytes) {
   if (bytes.empty())
     return "an empty file";
   if (bytes.size() > kLargestLog)
     return "larger than any record";
+  const std::string_view start = bytes.substr(0, kLineStartBytes);
   if (bytes.starts_with("\xEF\xBB\xBF"))
-    return "UTF-8 text, not a UTF-16 record";
+    return "UTF-8 text, not UTF-16" +
+           FirstLine(text::DecodeBytes(bytes.substr(3, kLineStartBytes)), true);
   if (bytes.starts_with("\xFE\xFF"))
-    return "big-endian UTF-16, not a record";
+    return "big-endian UTF-16" +
+           FirstLine(text::UnitsOfBigEndian(bytes.substr(2, kLineStartBytes)), false);
   const std::string_view mark(reinterpret_cast<const char *>(kByteOrderMark),
                               sizeof kByteOrderMark);
   if (mark.starts_with(bytes.substr(0, mark.size())))
     return "";
   if (ZeroEvery2nd(bytes, 1))
-    return "UTF-16 text without a byte-order mark, not a record";
+    return "UTF-16 text without a byte-order mark" +
+           FirstLine(text::UnitsOfLittleEndian(start), false);
   if (ZeroEvery2nd(bytes, 0))
-    return "big-endian UTF-16 text without a byte-order mark, not a record";
+    return "big-endian UTF-16 text without a byte-order mark" +
+           FirstLine(text::UnitsOfBigEndian(start), false);
   const bool binary = bytes.substr(0, 4096).find('\0') != std::string_view::npos;
-  return binary ? "binary data, not a record" : "text without a UTF-16 byte-order mark";
+  return (binary ? "binary data" : "text without a UTF-16 byte-order mark") +
+         FirstLine(text::DecodeBytes(start), true);
+}
+
+// "line N does not follow the record's format", for the line starting at `start`, its lines
+// counted at each CR LF.
+std::string OffTheFormat(LittleEndianUnits units, std::size_t start) {
+  std::size_t number = 1;
+  for (std::size_t at = units.find(kLineEnd); at != kNotFound && at < start;
+       at = units.find(kLineEnd, at + kLineEnd.size()))
+    ++number;
+  return "line " + std::to_string(number) + " does not follow the record's format";
+}
+
+// The same, and how the line starts.
+std::string OffTheFormatFrom(LittleEndianUnits units, std::size_t start) {
+  return OffTheFormat(units, start) + "; it starts " +
+         LineStart(units.substr(start, kLineStartBytes / 2).str(), false);
+}
+
+// Whether the text up to `end`, read as a record cut there, has a reading with its program line
+// ending at its first CR LF.
+bool ReadsUpTo(LittleEndianUnits units, const std::vector<Candidate> &lines, std::size_t end) {
+  const Counts counts = Count(units, lines, CutEnding(units.substr(0, end)));
+  return WhereTheProgramEnds(counts, false).readings > 0;
+}
+
+// Where the first line starts that no reading of a whole record follows, when none fits it all:
+// found by halving over the line ends, as a text that reads up to the end of a line reads up to
+// the ends of the lines before it. It reads up to its first line end, and not up to its last.
+std::size_t FirstLineOffTheFormat(LittleEndianUnits units, const std::vector<Candidate> &lines) {
+  std::size_t reads = units.find(kLineEnd), fails = units.rfind(kLineEnd);
+  if (reads == kNotFound)
+    return 0;
+  while (true) {
+    const std::size_t middle = reads + (fails - reads) / 2;
+    std::size_t at = units.find(kLineEnd, middle);
+    if (at >= fails)
+      at = units.rfind(kLineEnd, middle);
+    if (at <= reads)
+      break;
+    (ReadsUpTo(units, lines, at) ? reads : fails) = at;
+  }
+  return reads + kLineEnd.size();
 }
 
 // The text's reading as places, or why it has none.
@@ -550,13 +632,17 @@ struct Judged {
   std::string problem;
 };
 
-Judged Judge(LittleEndianUnits units, bool strayByte) {
+// The reading of the text, and the byte after its last whole unit if there is one.
+Judged Judge(LittleEndianUnits units, std::optional<char> strayByte) {
   const std::vector<Candidate> lines = FindCandidates(units);
   Judged judged;
   Placed &placed = judged.placed;
   if (const auto returnCode = ReturnCodeAtEnd(units)) {
     if (strayByte) {
-      judged.problem = "a stray byte after its return-code line";
+      char hex[8];
+      std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned char>(*strayByte));
+      judged.problem = OffTheFormat(units, units.size()) + "; it is a stray byte, " + hex +
+                       ", after the return-code line";
       return judged;
     }
     const std::size_t end = returnCode->first - kLineEnd.size();
@@ -571,7 +657,7 @@ Judged Judge(LittleEndianUnits units, bool strayByte) {
     placed = ReadLines(units, lines, CutEnding(units), true);
   }
   if (placed.reading.readings == 0)
-    judged.problem = "its lines do not follow the record's format";
+    judged.problem = OffTheFormatFrom(units, FirstLineOffTheFormat(units, lines));
   return judged;
 }
 
@@ -601,7 +687,7 @@ ReadOutcome ReadRecord(std::string_view bytes) {
   const LittleEndianUnits units{bytes.substr(std::min(bytes.size(), sizeof kByteOrderMark))};
   if (!units.starts_with(kProgramLinePrefix)) {
     if (!StartOf(kProgramLinePrefix, units)) {
-      outcome.problem = "no program line after the byte-order mark";
+      outcome.problem = OffTheFormatFrom(units, 0);
       return outcome;
     }
     // Cut before the program line's prefix ends: nothing is known but that.
@@ -609,7 +695,8 @@ ReadOutcome ReadRecord(std::string_view bytes) {
     return outcome;
   }
   // The candidates are gone before the readings kept are copied out.
-  Judged judged = Judge(units, bytes.size() % 2 != 0);
+  Judged judged =
+      Judge(units, bytes.size() % 2 != 0 ? std::optional<char>(bytes.back()) : std::nullopt);
   if (!judged.problem.empty()) {
     outcome.problem = std::move(judged.problem);
     return outcome;

@@ -24,6 +24,9 @@ constexpr std::uint64_t kManyReadings = 1000;
 // How many of the readings that fit are kept to be shown, the reading itself included.
 constexpr std::size_t kReadingsKept = 3;
 
+// How many characters of a line the reason a file is not a record quotes.
+constexpr std::size_t kShownCharacters = 40;
+
 // One way to read the file: element 0 and the arguments.
 struct ArgumentList {
   WideString program;
@@ -47,7 +50,8 @@ struct Reading {
 // one way, whose return code is the status for its count.
 bool Certain(const Reading &reading);
 
-// The reading of a file, or why it is not a record at all.
+// The reading of a file, or why it is not a record at all: the first line that does not follow
+// the format (or is in another encoding), and how it starts. The caller says "not a record".
 struct ReadOutcome {
   Reading reading;
   std::string problem; // empty for a record, whole or cut short

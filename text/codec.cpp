@@ -140,11 +140,7 @@ std::optional<std::wstring> DecodeText(std::string_view bytes) {
     bytes.remove_prefix(2);
     if (bytes.size() % 2 != 0)
       return std::nullopt;
-    std::wstring units = UnitsOfLittleEndian(bytes);
-    if (big)
-      for (wchar_t &unit : units)
-        unit = static_cast<wchar_t>((unit >> 8 & 0xFF) | (unit & 0xFF) << 8);
-    return units;
+    return big ? UnitsOfBigEndian(bytes) : UnitsOfLittleEndian(bytes);
   }
   if (bytes.starts_with("\xEF\xBB\xBF"))
     bytes.remove_prefix(3);
@@ -170,6 +166,13 @@ std::wstring UnitsOfLittleEndian(std::string_view bytes) {
   for (std::size_t i = 0; i < units.size(); ++i)
     units[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  return units;
+}
+
+std::wstring UnitsOfBigEndian(std::string_view bytes) {
+  std::wstring units = UnitsOfLittleEndian(bytes);
+  for (wchar_t &unit : units)
+    unit = static_cast<wchar_t>((unit >> 8 & 0xFF) | (unit & 0xFF) << 8);
   return units;
 }
 
