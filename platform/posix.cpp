@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
@@ -122,15 +123,24 @@ void *LocalFree(void *block) {
 
 DWORD GetTempPathW(DWORD bufferLength, wchar_t *buffer) {
   const char *variable = std::getenv("TMPDIR");
-  WideString directory =
-      text::DecodeBytes(variable != nullptr && *variable != '\0' ? variable : "/tmp");
-  if (directory.back() != L'/')
-    directory.push_back(L'/');
-  const std::size_t needed = directory.size() + 1;
-  if (needed > bufferLength)
-    return needed > UINT32_MAX ? UINT32_MAX : static_cast<DWORD>(needed);
-  std::memcpy(buffer, directory.c_str(), needed * sizeof(wchar_t));
-  return static_cast<DWORD>(directory.size());
+  const std::string_view bytes = variable != nullptr && *variable != '\0' ? variable : "/tmp";
+  // The folder takes at most a unit a byte, and then a separator and the NUL: one that surely fits
+  // is decoded straight into the buffer, and only a longer one on its own first, to count it.
+  WideString longer;
+  wchar_t *units = buffer;
+  if (bytes.size() + 2 > bufferLength) {
+    longer.resize(bytes.size() + 1);
+    units = longer.data();
+  }
+  auto count = static_cast<std::size_t>(text::DecodeBytesInto(bytes, units) - units);
+  if (units[count - 1] != L'/')
+    units[count++] = L'/';
+  if (count + 1 > bufferLength)
+    return count + 1 > UINT32_MAX ? UINT32_MAX : static_cast<DWORD>(count + 1);
+  if (units != buffer)
+    std::copy_n(units, count, buffer);
+  buffer[count] = L'\0';
+  return static_cast<DWORD>(count);
 }
 
 void GetLocalTime(SYSTEMTIME *time) {

@@ -125,7 +125,11 @@ std::optional<std::string> ReadLogBytes(const fs::path &path, std::string &probl
     problem = "cannot be opened for reading";
     return std::nullopt;
   }
+  // Allocated once, at the file's size: buffers freed as a string doubles would stay with the
+  // allocator, and the reading's own memory would then come on top of them.
   std::string bytes;
+  if (const std::uintmax_t size = fs::file_size(path, error); !error)
+    bytes.reserve(std::min<std::uintmax_t>(size, kLargestLog + 1));
   char buffer[65536];
   while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
     bytes.append(buffer, static_cast<std::size_t>(file.gcount()));

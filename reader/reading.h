@@ -24,6 +24,9 @@ constexpr std::uint64_t kManyReadings = 1000;
 // How many of the readings that fit are kept to be shown, the reading itself included.
 constexpr std::size_t kReadingsKept = 3;
 
+// How many characters of a line the reason a file is not a record quotes.
+constexpr std::size_t kShownCharacters = 40;
+
 // One way to read the file: element 0 and the arguments.
 struct ArgumentList {
   WideString program;
@@ -31,6 +34,7 @@ struct ArgumentList {
   bool operator==(const ArgumentList &) const = default;
 };
 
+// The reading shown, the first that fits; each of its facts is held here once.
 struct Reading {
   WideString program;
   std::vector<WideString> arguments;
@@ -39,14 +43,15 @@ struct Reading {
   bool countAgrees = false;               // the return code is the status for the count
   bool ambiguous = false;                 // other readings of the same bytes fit as well
   std::uint64_t readings = 0;             // how many fit, at most kManyReadings
-  std::vector<ArgumentList> fitting;      // the first few that fit, this one first
+  std::vector<ArgumentList> alsoFitting;  // the next few that fit, at most kReadingsKept - 1
 };
 
 // Whether the reading shows for certain what the recorder received: a whole record, read in only
 // one way, whose return code is the status for its count.
 bool Certain(const Reading &reading);
 
-// The reading of a file, or why it is not a record at all.
+// The reading of a file, or why it is not a record at all: the first line that does not follow
+// the format (or is in another encoding), and how it starts. The caller says "not a record".
 struct ReadOutcome {
   Reading reading;
   std::string problem; // empty for a record, whole or cut short

@@ -30,24 +30,27 @@ std::string ReadingsFit(const Reading &reading) {
 }
 
 // One reading on one line: its arguments, after its program when the readings differ in that.
-std::string OneReading(const Reading &reading, const ArgumentList &list, bool byteEscapes) {
+std::string OneReading(const Reading &reading, const WideString &program,
+                       const std::vector<WideString> &arguments, bool byteEscapes) {
   const bool programsDiffer =
-      std::any_of(reading.fitting.begin(), reading.fitting.end(),
-                  [&](const ArgumentList &other) { return other.program != list.program; });
+      reading.program != program ||
+      std::any_of(reading.alsoFitting.begin(), reading.alsoFitting.end(),
+                  [&](const ArgumentList &other) { return other.program != program; });
   std::string text;
   if (programsDiffer)
-    text.append("program ").append(Bracketed(list.program, byteEscapes)).append(", ");
-  text += Arguments(list.arguments.size());
-  for (const WideString &argument : list.arguments)
+    text.append("program ").append(Bracketed(program, byteEscapes)).append(", ");
+  text += Arguments(arguments.size());
+  for (const WideString &argument : arguments)
     text.append(1, ' ').append(Bracketed(argument, byteEscapes));
   return text;
 }
 
 // The program and each argument on a line of its own.
-std::string ListLines(const ArgumentList &list, bool byteEscapes) {
-  std::string text = "Program: " + Bracketed(list.program, byteEscapes) + "\n";
-  for (std::size_t i = 0; i < list.arguments.size(); ++i)
-    text += text::ArgumentLabel(i + 1) + " " + Bracketed(list.arguments[i], byteEscapes) + "\n";
+std::string ListLines(const WideString &program, const std::vector<WideString> &arguments,
+                      bool byteEscapes) {
+  std::string text = "Program: " + Bracketed(program, byteEscapes) + "\n";
+  for (std::size_t i = 0; i < arguments.size(); ++i)
+    text += text::ArgumentLabel(i + 1) + " " + Bracketed(arguments[i], byteEscapes) + "\n";
   return text;
 }
 
@@ -61,15 +64,24 @@ std::string WithEscapesNote(std::string text, bool byteEscapes) {
   return text;
 }
 
-// "program":...,"arguments":[...]
-std::string JsonList(const ArgumentList &list) {
-  std::string json = "\"program\":" + text::JsonString(list.program) + ",\"arguments\":[";
-  for (std::size_t i = 0; i < list.arguments.size(); ++i) {
+// Appends "program":...,"arguments":[...], in room reserved for all of it first: a big log's list
+// would otherwise be copied as the text doubles, and its last copy would be its peak.
+void AppendJsonList(std::string &json, const WideString &program,
+                    const std::vector<WideString> &arguments) {
+  // 128 bytes hold the list's punctuation and the fields a view writes after it.
+  std::size_t size = json.size() + 128 + text::JsonStringSize(program);
+  for (const WideString &argument : arguments)
+    size += text::JsonStringSize(argument) + 1;
+  json.reserve(size);
+  json += "\"program\":";
+  text::AppendJsonString(json, program);
+  json += ",\"arguments\":[";
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
     if (i > 0)
       json += ',';
-    json += text::JsonString(list.arguments[i]);
+    text::AppendJsonString(json, arguments[i]);
   }
-  return json += "]";
+  json += "]";
 }
 
 } // namespace
@@ -88,7 +100,7 @@ std::string PlainView(const ShownLog &log, bool byteEscapes) {
     text += "Time: " + ShownTime(*log.time) + "\n";
   if (log.owner)
     text += "Owner: " + text::Visible(*log.owner, byteEscapes) + "\n";
-  text += ListLines({reading.program, reading.arguments}, byteEscapes);
+  text += ListLines(reading.program, reading.arguments, byteEscapes);
   const std::string count = Arguments(reading.arguments.size());
   if (!reading.complete) {
     text += count + " so far: the record is cut short (the last line may be incomplete, and no "
@@ -103,8 +115,9 @@ std::string PlainView(const ShownLog &log, bool byteEscapes) {
             ReadingsFit(reading) +
             "; this is the first. Nothing in the file tells which one the "
             "recorder wrote.\n";
-    for (std::size_t i = 1; i < reading.fitting.size(); ++i)
-      text += "Also fits: " + OneReading(reading, reading.fitting[i], byteEscapes) + "\n";
+    for (const ArgumentList &other : reading.alsoFitting)
+      text +=
+          "Also fits: " + OneReading(reading, other.program, other.arguments, byteEscapes) + "\n";
   }
   return WithEscapesNote(std::move(text), byteEscapes);
 }
@@ -113,7 +126,7 @@ std::string PlainListView(const ShownList &shown, bool byteEscapes) {
   std::string text;
   if (shown.line)
     text += "Line: " + Bracketed(*shown.line, byteEscapes) + "\n";
-  text += ListLines(shown.list, byteEscapes);
+  text += ListLines(shown.list.program, shown.list.arguments, byteEscapes);
   text += Arguments(shown.list.arguments.size()) +
           (shown.line ? ", as the recorder's splitter reads the line.\n" : ", as given.\n");
   if (shown.runtime)
@@ -142,22 +155,27 @@ std::string JsonView(const ShownLog &log) {
   json += ",\"owner\":";
   json += log.owner ? text::JsonString(*log.owner) : "null";
   json += ",";
-  json += JsonList({reading.program, reading.arguments});
+  AppendJsonList(json, reading.program, reading.arguments);
   json += ",\"return_code\":";
   json += reading.returnCode ? std::to_string(*reading.returnCode) : "null";
   json += ",\"complete\":";
   json += reading.complete ? "true" : "false";
   json += ",\"ambiguous\":";
   json += reading.ambiguous ? "true" : "false";
-  return json += "}\n";
+  json += "}\n";
+  return json;
 }
 
 std::string JsonListView(const ShownList &shown) {
   std::string json = "{\"line\":";
   json += shown.line ? text::JsonString(*shown.line) : "null";
-  json.append(1, ',').append(JsonList(shown.list));
-  if (shown.runtime)
-    json.append(",\"c_runtime\":{").append(JsonList(*shown.runtime)).append(1, '}');
+  json += ',';
+  AppendJsonList(json, shown.list.program, shown.list.arguments);
+  if (shown.runtime) {
+    json += ",\"c_runtime\":{";
+    AppendJsonList(json, shown.runtime->program, shown.runtime->arguments);
+    json += '}';
+  }
   return json += "}\n";
 }
 
@@ -191,13 +209,16 @@ std::string FirstDifference(const Reading &reading, const std::vector<WideString
     std::string text = "the log is ambiguous: " + ReadingsFit(reading) +
                        ", so it cannot show that "
                        "exactly these arrived";
-    for (std::size_t i = 0; i < reading.fitting.size(); ++i) {
-      const ArgumentList &list = reading.fitting[i];
-      text.append("; reading ").append(std::to_string(i + 1)).append(": ");
-      text += OneReading(reading, list, byteEscapes);
-      if (list.arguments == expected)
+    const auto add = [&](std::size_t number, const WideString &program,
+                         const std::vector<WideString> &arguments) {
+      text.append("; reading ").append(std::to_string(number)).append(": ");
+      text += OneReading(reading, program, arguments, byteEscapes);
+      if (arguments == expected)
         text += " (the ones expected)";
-    }
+    };
+    add(1, reading.program, found);
+    for (std::size_t i = 0; i < reading.alsoFitting.size(); ++i)
+      add(i + 2, reading.alsoFitting[i].program, reading.alsoFitting[i].arguments);
     return text;
   }
   if (found != expected)

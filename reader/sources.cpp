@@ -122,10 +122,12 @@ std::optional<WideString> LineToSplit(const Options &options, std::string &probl
 
 } // namespace
 
-ArgumentList ListOf(const Subject &subject) {
-  if (subject.list)
-    return subject.list->list;
-  return {subject.log->reading.program, subject.log->reading.arguments};
+const WideString &ProgramOf(const Subject &subject) {
+  return subject.list ? subject.list->list.program : subject.log->reading.program;
+}
+
+const std::vector<WideString> &ArgumentsOf(const Subject &subject) {
+  return subject.list ? subject.list->list.arguments : subject.log->reading.arguments;
 }
 
 int StatusOf(const Subject &subject) {

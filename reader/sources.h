@@ -23,8 +23,10 @@ struct Subject {
   std::optional<ShownList> list;
 };
 
-// The program and the arguments the subject shows.
-ArgumentList ListOf(const Subject &subject);
+// The program and the arguments the subject shows, where they are held: a big log's are not
+// copied.
+const WideString &ProgramOf(const Subject &subject);
+const std::vector<WideString> &ArgumentsOf(const Subject &subject);
 
 // The status showing the subject gives: failed for a file that is no record, uncertain for a
 // reading that is not certain, else done.

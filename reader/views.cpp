@@ -43,11 +43,12 @@ bool SplitsBack(const std::wstring &line, const std::vector<WideString> &list,
 }
 
 // Prints the one line that delivers the list in the form, after splitting it back.
-int PrintQuoted(Session &session, const ArgumentList &list) {
+int PrintQuoted(Session &session, const WideString &program,
+                const std::vector<WideString> &arguments) {
   const text::FormRow &row =
       text::RowOf(session.options.form.value_or(platform::DefaultQuoteForm()));
-  std::vector<WideString> elements = {list.program};
-  elements.insert(elements.end(), list.arguments.begin(), list.arguments.end());
+  std::vector<WideString> elements = {program};
+  elements.insert(elements.end(), arguments.begin(), arguments.end());
   const text::QuotedLine quoted = text::QuoteCommandLine(elements, row.form);
   if (quoted.refusal != text::Refusal::kNone)
     return Complain(session,
@@ -150,11 +151,11 @@ int Show(Session &session, const Subject &subject) {
   case View::kNull:
     if (status != kReaderDone)
       return NothingPrinted(session, subject, status);
-    return WriteNullSeparated(session, ListOf(subject).arguments);
+    return WriteNullSeparated(session, ArgumentsOf(subject));
   case View::kQuote:
     if (status != kReaderDone)
       return NothingPrinted(session, subject, status);
-    return PrintQuoted(session, ListOf(subject));
+    return PrintQuoted(session, ProgramOf(subject), ArgumentsOf(subject));
   case View::kExpect:
     return Expect(session, subject);
   }

@@ -21,11 +21,11 @@ std::wostringstream LineStream(std::size_t valueUnits) {
 } // namespace
 
 WideString QuoteIfSpaced(std::wstring_view argument) {
-  if (argument.find(L' ') == std::wstring_view::npos)
+  if (argument.find(kSpace) == std::wstring_view::npos)
     return WideString(argument);
   WideString value;
   value.reserve(argument.size() + 2);
-  value.append(1, L'"').append(argument).append(1, L'"');
+  value.append(1, kQuote).append(argument).append(1, kQuote);
   return value;
 }
 

@@ -21,6 +21,9 @@ constexpr std::wstring_view kArgumentLinePrefix = L"ARG[";
 constexpr std::wstring_view kArgumentValueSeparator = L"] = ";
 constexpr std::wstring_view kReturnCodeLinePrefix = L"ReturnCode = ";
 constexpr std::wstring_view kLineEnd = L"\r\n";
+// A value holding a space is wrapped in quotes.
+constexpr wchar_t kSpace = L' ';
+constexpr wchar_t kQuote = L'"';
 
 // Each line of the record, CR LF included.
 WideString ProgramLine(std::wstring_view program);

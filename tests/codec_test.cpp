@@ -54,6 +54,25 @@ TEST(Codec, AnyByteStringSurvivesTheRoundTrip) {
   }
 }
 
+TEST(Codec, ConvertsRunsOfAsciiOfAnyLengthBetweenOtherText) {
+  // ASCII goes across in blocks: runs around the block's length and longer than any, next to a
+  // letter in two bytes, a byte that is not UTF-8 and a pair of surrogates.
+  for (const std::size_t length : {0, 1, 7, 8, 9, 15, 16, 17, 255, 256, 257, 300}) {
+    std::string ascii(length, 'a');
+    for (std::size_t i = 0; i < length; ++i)
+      ascii[i] = static_cast<char>(0x20 + i % 0x5F);
+    const std::wstring units(ascii.begin(), ascii.end());
+    const std::string bytes =
+        ascii + "\xC3\xA9" + ascii + "\xFF" + ascii + "\xF0\x9F\x98\x80" + ascii;
+    const std::wstring decoded = units + Units(u"\u00E9") + units + Units(u"\xDCFF") + units +
+                                 Units(u"\xD83D\xDE00") + units;
+    EXPECT_EQ(text::DecodeBytes(bytes), decoded) << length;
+    EXPECT_EQ(text::EncodeUnits(decoded), bytes) << length;
+    EXPECT_EQ(text::DecodeBytes(ascii), units) << length;
+    EXPECT_EQ(text::EncodeUnits(units), ascii) << length;
+  }
+}
+
 TEST(Codec, RefusesToEncodeUnitsThatNoBytesDecodeTo) {
   EXPECT_EQ(text::EncodeUnits(Units(u"a\xD800")), std::nullopt);
   EXPECT_EQ(text::EncodeUnits(Units(u"\xDC41")), std::nullopt);

@@ -75,6 +75,13 @@ TEST(PosixPlatform, TemporaryDirectoryComesFromTmpdirEndsInASlashAndMustFit) {
   EXPECT_EQ(std::wstring(buffer).size(), 259u);
   setenv("TMPDIR", ("/" + std::string(258, 'd')).c_str(), 1);
   EXPECT_EQ(platform::GetTempPathW(260, buffer), 261u);
+  // More bytes than the buffer holds units, but fewer units.
+  std::string letters = "/";
+  for (int i = 0; i < 150; ++i)
+    letters += "\xC3\xA9";
+  setenv("TMPDIR", letters.c_str(), 1);
+  EXPECT_EQ(platform::GetTempPathW(260, buffer), 152u);
+  EXPECT_EQ(std::wstring(buffer), L"/" + std::wstring(150, L'\u00E9') + L"/");
   unsetenv("TMPDIR");
 }
 

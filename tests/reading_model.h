@@ -152,18 +152,18 @@ inline std::string Disagreement(std::string_view bytes, const ReadOutcome &outco
            std::to_string(count);
   if (reading.ambiguous != (count > 1) || reading.countAgrees != readings.countAgrees)
     return "wrong verdict on ambiguity or on the count";
-  if (reading.fitting.empty() || reading.fitting.front().program != reading.program ||
-      reading.fitting.front().arguments != reading.arguments)
-    return "the reading shown is not the first that fits";
-  for (std::size_t i = 0; i < reading.fitting.size(); ++i) {
-    if (std::find(readings.fitting.begin(), readings.fitting.end(), ours(reading.fitting[i])) ==
+  // The reading shown, then the others kept.
+  std::vector<ArgumentList> kept = {{reading.program, reading.arguments}};
+  kept.insert(kept.end(), reading.alsoFitting.begin(), reading.alsoFitting.end());
+  for (std::size_t i = 0; i < kept.size(); ++i) {
+    if (std::find(readings.fitting.begin(), readings.fitting.end(), ours(kept[i])) ==
         readings.fitting.end())
       return "a reading that the rule does not allow";
     for (std::size_t j = 0; j < i; ++j)
-      if (reading.fitting[j] == reading.fitting[i])
+      if (kept[j] == kept[i])
         return "the same reading twice";
   }
-  if (reading.fitting.size() != std::min<std::size_t>(count, kReadingsKept))
+  if (kept.size() != std::min<std::size_t>(count, kReadingsKept))
     return "kept the wrong number of readings";
   for (const Reading &candidate : readings.fitting) {
     std::vector<std::wstring> expected;

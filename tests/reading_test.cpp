@@ -90,33 +90,39 @@ TEST(Reading, FindsTheLinesFromTheFormatWhateverTheArgumentsHold) {
        {},
        "program of 4 units, 0 arguments, cut short, count disagrees"},
       {"empty", "", {}, "not a record: an empty file"},
-      {"UTF-8", "\xEF\xBB\xBFProgram = p\r\n", {}, "not a record: UTF-8 text, not a UTF-16 record"},
+      {"UTF-8",
+       "\xEF\xBB\xBFProgram = p\r\n",
+       {},
+       "not a record: UTF-8 text, not UTF-16; line 1 starts [Program = p]"},
       {"binary",
        std::string("\x7F"
                    "ELF\x02\x01\x01\0\0",
                    9),
        {},
-       "not a record: binary data, not a record"},
+       "not a record: binary data; line 1 starts "
+       "[<U+007F>ELF<U+0002><U+0001><U+0001><U+0000><U+0000>]"},
       {"text",
        "Program = p\r\nReturnCode = 10\r\n",
        {},
-       "not a record: text without a UTF-16 byte-order mark"},
+       "not a record: text without a UTF-16 byte-order mark; line 1 starts [Program = p]"},
       {"UTF-16 without its byte-order mark",
        example.substr(2),
        {},
-       "not a record: UTF-16 text without a byte-order mark, not a record"},
+       "not a record: UTF-16 text without a byte-order mark; line 1 starts "
+       "[Program = C:\\Tools\\rec.exe]"},
       {"other UTF-16 text",
        expected::Log({u"Hello"}),
        {},
-       "not a record: no program line after the byte-order mark"},
+       "not a record: line 1 does not follow the record's format; it starts [Hello]"},
       {"a stray byte at the end",
        example + "x",
        {},
-       "not a record: a stray byte after its return-code line"},
+       "not a record: line 6 does not follow the record's format; it is a stray byte, 0x78, after "
+       "the return-code line"},
       {"lines out of order",
        expected::Log({u"Program = p", u"ARG[2] = a", u"ARG[1] = b", u"ReturnCode = 2"}),
        {},
-       "not a record: its lines do not follow the record's format"},
+       "not a record: line 2 does not follow the record's format; it starts [ARG[2] = a]"},
   };
   for (const auto &c : cases) {
     const ReadOutcome outcome = ReadRecord(c.bytes);
@@ -125,6 +131,64 @@ TEST(Reading, FindsTheLinesFromTheFormatWhateverTheArgumentsHold) {
       EXPECT_EQ(outcome.reading.arguments, AllUnits(c.arguments)) << c.what;
     }
   }
+}
+
+TEST(Reading, NamesTheFirstLineOffTheFormatAndHowItStarts) {
+  const auto bigEndian = [](std::u16string_view text) {
+    std::string bytes = expected::LittleEndian(text);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+      std::swap(bytes[i], bytes[i + 1]);
+    return bytes;
+  };
+  const auto repeated = [](std::string_view text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i)
+      all += text;
+    return all;
+  };
+  const std::string forty = "ARG[1] = " + std::string(31, 'x');
+  const std::u16string fortyUnits(forty.begin(), forty.end());
+  const std::string ellipsis = "\xE2\x80\xA6";
+  const struct {
+    const char *what;
+    std::string bytes;
+    std::string problem;
+  } cases[] = {
+      {"big-endian UTF-16", "\xFE\xFF" + bigEndian(u"Program = p\r\n"),
+       "big-endian UTF-16; line 1 starts [Program = p]"},
+      {"big-endian UTF-16 without its byte-order mark", bigEndian(u"Program = p\r\n"),
+       "big-endian UTF-16 text without a byte-order mark; line 1 starts [Program = p]"},
+      {"a byte that is not UTF-8", "\xEF\xBB\xBFProgram = \xFF\r\n",
+       "UTF-8 text, not UTF-16; line 1 starts [Program = <0xFF>]"},
+      {"a later line",
+       expected::Log(
+           {u"Program = p", u"ARG[1] = a", u"ARG[2] = b", u"ARG[4] = c", u"ReturnCode = 3"}),
+       "line 4 does not follow the record's format; it starts [ARG[4] = c]"},
+      {"a space without quotes, and escapes",
+       expected::Log({u"Program = p", u"ARG[1] = a\tb c\r", u"ReturnCode = 1"}),
+       "line 2 does not follow the record's format; it starts [ARG[1] = a<TAB>b c<CR>]"},
+      {"a quote that never closes, seen only at the end",
+       expected::Log({u"Program = p", u"ARG[1] = \"a b", u"ReturnCode = 1"}),
+       "line 3 does not follow the record's format; it starts [ReturnCode = 1]"},
+      {"a longer line, cut after forty characters",
+       expected::Log({u"Program = p", fortyUnits + u" y", u"ReturnCode = 1"}),
+       "line 2 does not follow the record's format; it starts [" + forty + "]" + ellipsis},
+      {"a line of exactly forty characters", expected::Log({fortyUnits, u"ReturnCode = 1"}),
+       "line 1 does not follow the record's format; it starts [" + forty + "]"},
+      {"characters, not units, are counted", expected::Log({std::u16string(90, u'\xD83D')}),
+       "line 1 does not follow the record's format; it starts [" + repeated("<U+D83D>", 40) + "]" +
+           ellipsis},
+      {"a surrogate pair is one character", expected::Log({[] {
+         std::u16string faces;
+         for (int i = 0; i < 41; ++i)
+           faces += u"\xD83D\xDE00";
+         return faces;
+       }()}),
+       "line 1 does not follow the record's format; it starts [" +
+           repeated("\xF0\x9F\x98\x80", 40) + "]" + ellipsis},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(ReadRecord(c.bytes).problem, c.problem) << c.what;
 }
 
 TEST(Reading, ShowsExactlyOnlyTheArgumentsOfAWholeRecordReadInOneWay) {

@@ -7,6 +7,30 @@ namespace text {
 
 namespace {
 
+// Copies the ASCII at the start of from[0, size) to `to`, a byte or unit for each, and returns how
+// many that was. ASCII makes up the whole of most paths and arguments, so it goes across eight at
+// a time rather than through the checks for a sequence or a code point; each eight are read into a
+// block first, so that the writes cannot be taken to change what is read.
+template <typename From, typename To>
+std::size_t CopyAscii(const From *from, std::size_t size, To *to) {
+  constexpr std::size_t kBlock = 8;
+  std::size_t done = 0;
+  for (; done + kBlock <= size; done += kBlock) {
+    From block[kBlock];
+    std::copy_n(from + done, kBlock, block);
+    std::uint32_t any = 0;
+    for (const From unit : block)
+      any |= static_cast<std::uint32_t>(unit);
+    if (any >= 0x80)
+      break;
+    for (std::size_t k = 0; k < kBlock; ++k)
+      to[done + k] = static_cast<To>(block[k]);
+  }
+  for (; done < size && static_cast<std::uint32_t>(from[done]) < 0x80; ++done)
+    to[done] = static_cast<To>(from[done]);
+  return done;
+}
+
 bool IsHigh(std::uint32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLow(std::uint32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
@@ -48,6 +72,12 @@ std::optional<std::string> Encode(std::wstring_view units, bool byteEscapes, boo
   std::string bytes;
   bytes.reserve(units.size());
   for (std::size_t i = 0, length = 0; i < units.size(); i += length) {
+    if (static_cast<std::uint32_t>(units[i]) < 0x80) {
+      char run[256];
+      length = CopyAscii(units.data() + i, std::min(units.size() - i, sizeof run), run);
+      bytes.append(run, length);
+      continue;
+    }
     const std::uint32_t point = CodePointAt(units, i, &length);
     if (byteEscapes && IsEscapedByte(point))
       bytes.push_back(static_cast<char>(point - kEscapedByteBase));
@@ -65,6 +95,11 @@ wchar_t *DecodeBytesInto(std::string_view text, wchar_t *out) {
   const auto *bytes = reinterpret_cast<const unsigned char *>(text.data());
   std::size_t i = 0;
   while (i < text.size()) {
+    const std::size_t run = CopyAscii(bytes + i, text.size() - i, out);
+    out += run;
+    i += run;
+    if (i == text.size())
+      break;
     const std::size_t length = SequenceLength(bytes + i, text.size() - i);
     if (length == 0) {
       *out++ = static_cast<wchar_t>(kEscapedByteBase + bytes[i++]);
@@ -140,11 +175,7 @@ std::optional<std::wstring> DecodeText(std::string_view bytes) {
     bytes.remove_prefix(2);
     if (bytes.size() % 2 != 0)
       return std::nullopt;
-    std::wstring units = UnitsOfLittleEndian(bytes);
-    if (big)
-      for (wchar_t &unit : units)
-        unit = static_cast<wchar_t>((unit >> 8 & 0xFF) | (unit & 0xFF) << 8);
-    return units;
+    return big ? UnitsOfBigEndian(bytes) : UnitsOfLittleEndian(bytes);
   }
   if (bytes.starts_with("\xEF\xBB\xBF"))
     bytes.remove_prefix(3);
@@ -170,6 +201,13 @@ std::wstring UnitsOfLittleEndian(std::string_view bytes) {
   for (std::size_t i = 0; i < units.size(); ++i)
     units[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) |
                                     static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+  return units;
+}
+
+std::wstring UnitsOfBigEndian(std::string_view bytes) {
+  std::wstring units = UnitsOfLittleEndian(bytes);
+  for (wchar_t &unit : units)
+    unit = static_cast<wchar_t>((unit >> 8 & 0xFF) | (unit & 0xFF) << 8);
   return units;
 }
 

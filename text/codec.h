@@ -55,6 +55,9 @@ std::optional<std::wstring> DecodeText(std::string_view bytes);
 std::string LittleEndianBytes(std::wstring_view units);
 std::wstring UnitsOfLittleEndian(std::string_view bytes);
 
+// The units of UTF-16 big-endian bytes; a last odd byte is left out.
+std::wstring UnitsOfBigEndian(std::string_view bytes);
+
 } // namespace text
 
 #endif

@@ -17,6 +17,28 @@ std::string Hex(std::uint32_t value, int digits) {
   return text;
 }
 
+// Whether JSON writes the code point as the one byte it is.
+bool AsItselfInJson(std::uint32_t point) {
+  return point >= 0x20 && point < 0x80 && point != '"' && point != '\\';
+}
+
+// How JSON writes any other code point: as an escape, or in UTF-8.
+std::string JsonOf(std::uint32_t point) {
+  if (point == '"' || point == '\\')
+    return {'\\', static_cast<char>(point)};
+  if (point == '\n')
+    return "\\n";
+  if (point == '\r')
+    return "\\r";
+  if (point == '\t')
+    return "\\t";
+  if (point < 0x20 || point == 0x2028 || point == 0x2029 || IsSurrogate(point))
+    return "\\u" + Hex(point, 4);
+  std::string utf8;
+  AppendUtf8(utf8, point);
+  return utf8;
+}
+
 } // namespace
 
 std::string Visible(std::wstring_view units, bool byteEscapes) {
@@ -48,26 +70,32 @@ std::string Visible(std::wstring_view units, bool byteEscapes) {
   return out;
 }
 
-std::string JsonString(std::wstring_view units) {
-  std::string out = "\"";
+std::size_t JsonStringSize(std::wstring_view units) {
+  std::size_t size = 2;
   for (std::size_t i = 0, length = 0; i < units.size(); i += length) {
     const std::uint32_t point = CodePointAt(units, i, &length);
-    if (point == '"' || point == '\\') {
-      out.push_back('\\');
-      out.push_back(static_cast<char>(point));
-    } else if (point == '\n') {
-      out += "\\n";
-    } else if (point == '\r') {
-      out += "\\r";
-    } else if (point == '\t') {
-      out += "\\t";
-    } else if (point < 0x20 || point == 0x2028 || point == 0x2029 || IsSurrogate(point)) {
-      out += "\\u" + Hex(point, 4);
-    } else {
-      AppendUtf8(out, point);
-    }
+    size += AsItselfInJson(point) ? 1 : JsonOf(point).size();
   }
-  return out + "\"";
+  return size;
+}
+
+void AppendJsonString(std::string &out, std::wstring_view units) {
+  out.push_back('"');
+  for (std::size_t i = 0, length = 0; i < units.size(); i += length) {
+    const std::uint32_t point = CodePointAt(units, i, &length);
+    if (AsItselfInJson(point))
+      out.push_back(static_cast<char>(point));
+    else
+      out += JsonOf(point);
+  }
+  out.push_back('"');
+}
+
+std::string JsonString(std::wstring_view units) {
+  std::string out;
+  out.reserve(JsonStringSize(units));
+  AppendJsonString(out, units);
+  return out;
 }
 
 std::string ArgumentLabel(std::size_t index) { return "ARG[" + std::to_string(index) + "]"; }

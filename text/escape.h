@@ -19,6 +19,11 @@ std::string Visible(std::wstring_view units, bool byteEscapes);
 // escaped, everything else as UTF-8.
 std::string JsonString(std::wstring_view units);
 
+// The same appended to out, and the bytes it takes: a caller building a big document reserves
+// its room first, since every doubling of a string's room copies it.
+void AppendJsonString(std::string &out, std::wstring_view units);
+std::size_t JsonStringSize(std::wstring_view units);
+
 // The label messages give an argument: "ARG[n]", n counting from 1 as the record does.
 std::string ArgumentLabel(std::size_t index);
 

@@ -136,7 +136,8 @@ TEST_F(PosixReader, RefusesWhatIsNotARecordInOneLine) {
     std::string name, error;
   } cases[] = {
       {"empty.log", "not a record: an empty file"},
-      {"utf8.log", "not a record: text without a UTF-16 byte-order mark"},
+      {"utf8.log",
+       "not a record: text without a UTF-16 byte-order mark; line 1 starts [Program = rec]"},
       {"huge.log", "larger than any record (over 64 MiB)"},
       {"", "a directory, not a log"},
       {"fifo.log", "not a plain file"},

@@ -1,8 +1,8 @@
 // Fuzzes the reader. The first byte chooses what the rest is:
-// - even: a file's bytes, which must be read or refused without a crash; a reading called certain
-//   must be exactly what the file records, --expect must pass only for that reading's arguments,
-//   and a whole record with few line breaks must be read as a model that tries every way of
-//   cutting its lines reads it;
+// - even: a file's bytes, which must be read or refused without a crash, a refusal in one short
+//   line whatever the file holds; a reading called certain must be exactly what the file
+//   records, --expect must pass only for that reading's arguments, and a whole record with few
+//   line breaks must be read as a model that tries every way of cutting its lines reads it;
 // - odd: an argument vector as record_fuzz takes it (UTF-16LE code units, U+0000 between the
 //   arguments), recorded through the fake platform and read back: the file must record exactly
 //   these arguments; a reading without ambiguity must be the vector itself, or, where the
@@ -47,17 +47,24 @@ ReadOutcome ReadAndShow(std::string_view bytes) {
   return outcome;
 }
 
+// Each character a refusal quotes takes at most 10 bytes ("<U+10FFFF>"), and its words under 200.
+constexpr std::size_t kLongestRefusal = 200 + 10 * kShownCharacters;
+
 void FuzzFile(std::string_view bytes) {
   const ReadOutcome outcome = ReadAndShow(bytes);
   const Reading &reading = outcome.reading;
-  if (!outcome.problem.empty())
+  if (!outcome.problem.empty()) {
+    const std::string &problem = outcome.problem;
+    Check(problem.find_first_of("\r\n") == std::string::npos && problem.size() <= kLongestRefusal,
+          "a refusal that is not one short line");
     return;
+  }
   if (Certain(reading))
     Check(bytes == RecordBytes(reading.program, reading.arguments),
           "a reading that is not what the file records");
   // --expect on the reading itself, on each other reading that fits, and on near misses.
   std::vector<std::vector<std::wstring>> tries = {reading.arguments};
-  for (const ArgumentList &list : reading.fitting)
+  for (const ArgumentList &list : reading.alsoFitting)
     tries.push_back(list.arguments);
   if (!reading.arguments.empty()) {
     tries.emplace_back(reading.arguments.begin(), reading.arguments.end() - 1);
