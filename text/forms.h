@@ -19,8 +19,6 @@ std::vector<std::wstring> ArgumentTokens(const List &list);
 std::wstring WindowsLine(const List &list, bool withProgram, bool programAlwaysQuoted);
 
 // cmd (form_cmd.cpp).
-// Whether the unit ends a batch line, or changes it (Ctrl-Z is read as a line feed).
-bool EndsCmdLine(wchar_t unit);
 QuotedLine WriteCmd(const List &list);
 std::optional<List> ReadCmd(std::wstring_view line, SplitRules rules);
 

@@ -2,6 +2,7 @@
 // length limit, and the reasons given for refusing.
 #include "text/quote.h"
 
+#include "text/cmd_reading.h"
 #include "text/codec.h"
 #include "text/escape.h"
 #include "text/forms.h"
@@ -94,7 +95,7 @@ Refusal RefusalOf(const FormRow &row, const std::wstring &element, bool program,
     return Refusal::kEmptyProgram;
   if (batch && element.find_first_of(kCmdActsOn) != std::wstring::npos)
     return Refusal::kBatchTarget;
-  if (row.refusesLineBreaks && std::any_of(element.begin(), element.end(), forms::EndsCmdLine))
+  if (row.refusesLineBreaks && std::any_of(element.begin(), element.end(), EndsCmdLine))
     return Refusal::kLineBreak;
   if (Unencodable(element, row.output))
     return Refusal::kUnencodable;
