@@ -3,7 +3,10 @@
 // cmd reads a batch line in two passes that matter here (text/cmd_reading.h): first %% becomes %
 // (a lone % starts an expansion), then outside quotes ^ makes the next character plain and & | < >
 // ( ) act; every quote toggles cmd's quoting, whatever backslashes stand before it, and inside
-// quotes nothing but a quote acts.
+// quotes nothing but a quote acts. So the createprocess line is written with % doubled and a caret
+// before what acts outside quotes. A batch file started from the line gets its arguments with the
+// carets gone and pastes them where it forwards %*: for it the createprocess line's batch spelling
+// is used, which needs no caret, and which holds no % to double.
 #include "text/cmd_reading.h"
 #include "text/forms.h"
 
@@ -44,14 +47,25 @@ bool PassesToAProgram(const std::vector<CmdAct> &acts) {
 } // namespace
 
 QuotedLine WriteCmd(const List &list) {
+  QuotedLine quoted = BatchRefusal(list);
   // cmd reads the program's name by rules of its own: always quoted, it reads as the splitters do.
-  return {.line = CmdLine(WindowsLine(list, true, true))};
+  if (quoted.refusal == Refusal::kNone)
+    quoted.line = CmdLine(WindowsLine(list, true, true));
+  return quoted;
 }
 
 std::optional<List> ReadCmd(std::wstring_view line, SplitRules rules) {
   const CmdReading read = ReadCmdLine(line, CmdLineKind::kBatchLine);
   if (!PassesToAProgram(read.acts))
     return std::nullopt;
+  // cmd starts a batch file where the name it reads is one.
+  const BatchParameters split = SplitBatchParameters(read.command);
+  if (!split.parameters.empty()) {
+    std::wstring program = split.parameters.front();
+    std::erase(program, L'"');
+    if (IsBatchFile(program))
+      return ForwardedList(line, CmdLineKind::kBatchLine, rules);
+  }
   return SplitCommandLine(read.command, rules);
 }
 

@@ -39,7 +39,7 @@ constexpr FormRow kForms[] = {
      .splitAsWritten = true,
      .write = &forms::WriteArguments,
      .read = &forms::ReadArguments,
-     .delivers = &forms::EverySplitterReads},
+     .delivers = &forms::ArgumentsDeliver},
     {.form = QuoteForm::kCmd,
      .name = "cmd",
      .help = "a line for a .cmd or .bat file",
@@ -70,10 +70,6 @@ constexpr bool InEnumOrder() {
 }
 static_assert(InEnumOrder(), "the rows stand in the order of QuoteForm");
 
-// What cmd acts on when it reads the line that starts a batch file, or the one that forwards its
-// arguments: operators, escapes, expansions, quotes and line ends.
-constexpr std::wstring_view kCmdActsOn = L"&|<>^()%!\"\r\n";
-
 // Whether the element holds a lone surrogate the form cannot print: in text any, and in bytes
 // one that stands for no byte.
 bool Unencodable(std::wstring_view element, Output output) {
@@ -93,9 +89,7 @@ Refusal RefusalOf(const FormRow &row, const std::wstring &element, bool program,
     return Refusal::kQuoteInProgram;
   if (program && row.refusesEmptyProgram && element.empty())
     return Refusal::kEmptyProgram;
-  if (batch && element.find_first_of(kCmdActsOn) != std::wstring::npos)
-    return Refusal::kBatchTarget;
-  if (row.refusesLineBreaks && std::any_of(element.begin(), element.end(), EndsCmdLine))
+  if ((row.refusesLineBreaks || batch) && std::any_of(element.begin(), element.end(), EndsCmdLine))
     return Refusal::kLineBreak;
   if (Unencodable(element, row.output))
     return Refusal::kUnencodable;
@@ -118,7 +112,7 @@ QuotedLine RefusalFor(const FormRow &row, const List &list) {
 std::size_t CountedLength(const FormRow &row, const List &list, const std::wstring &line) {
   if (!row.withoutProgram)
     return line.size();
-  return list[0].size() + (NeedsQuotes(list[0]) ? 2 : 0) + 1 + line.size();
+  return forms::ProgramLength(list) + 1 + line.size();
 }
 
 // Whose limit a length is, for the reasons given.
@@ -130,6 +124,9 @@ struct Limit {
 constexpr Limit kLimits[] = {
     {kLongestCreateProcessLine, kLongestCreateProcessLine + 1, "CreateProcess takes with its NUL"},
     {kLongestCmdLine, kLongestCmdLine, "cmd reads in a line"},
+    {kLongestBatchLine, kLongestBatchLine,
+     "cmd reads in the line CreateProcess wraps around a "
+     "batch file's"},
 };
 
 // "32,767".
@@ -199,9 +196,14 @@ std::string RefusalReason(const QuotedLine &quoted, QuoteForm form) {
                           ? " holds a lone surrogate, which is no byte a program can receive"
                           : " holds a lone surrogate or a byte that is not UTF-8, which a line "
                             "printed as text cannot hold");
-  case Refusal::kBatchTarget:
-    return element + " holds one of & | < > ^ ( ) % ! \" CR LF, which cmd acts on when it runs " +
-           "the batch file the program names; such a list is refused for now";
+  case Refusal::kBatchPercent:
+    return element +
+           " holds a %, which cmd may expand on the way to the batch file: Windows' cmd " +
+           "expands a %NAME% pair, and Wine's every % again where the batch file uses %* or %1";
+  case Refusal::kBatchOddQuotes:
+    return "the arguments hold an odd number of quotes (the last in " + element +
+           "), which would leave cmd's quoting open after them, over whatever a batch file " +
+           "writes after %* on its line";
   case Refusal::kTooLong:
     return TooLong(quoted);
   }

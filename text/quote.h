@@ -26,9 +26,13 @@ enum class QuoteForm {
 };
 
 // The longest lines: CreateProcess takes 32,767 units with the NUL that ends them; cmd reads at
-// most 8,191 in a line.
+// most 8,191 in a line. A line that starts a batch file reaches cmd wrapped: Wine runs
+// C:\windows\system32\cmd.exe /s/c "LINE", Windows, as observed, cmd /c "LINE"; the longer
+// wrapping is counted, in case cmd's limit takes in all of its command line.
 constexpr std::size_t kLongestCreateProcessLine = 32'766;
 constexpr std::size_t kLongestCmdLine = 8'191;
+constexpr std::wstring_view kBatchWrapping = L"C:\\windows\\system32\\cmd.exe /s/c \"\"";
+constexpr std::size_t kLongestBatchLine = kLongestCmdLine - kBatchWrapping.size();
 
 // Why a list cannot be written in a form.
 enum class Refusal {
@@ -39,8 +43,10 @@ enum class Refusal {
   kLineBreak,      // cmd: CR, LF or Ctrl-Z (read as LF) would end or change the batch line
   kUnencodable,    // a lone surrogate, or a byte that is not UTF-8 where only text is written
   kTooLong,        // the line would be longer than the form allows
-  kBatchTarget,    // element 0 is a batch file, which CreateProcess runs through cmd, and an
-                   // element holds something cmd acts on
+  // Element 0 is a batch file, whose list cmd reads on its way, and:
+  kBatchPercent,   // an element holds a %, which cmd may expand (Wine's cmd expands every one)
+  kBatchOddQuotes, // the arguments hold an odd number of quotes, which would leave cmd's quoting
+                   // open over whatever a batch file writes after %*; element: the last of them
 };
 
 // A quoted line, or why there is none. The line is in code units; where the form prints bytes,
@@ -75,7 +81,9 @@ struct FormRow {
   bool refusesProgramQuote = false; // element 0 may not hold a quote
   bool refusesEmptyProgram = false; // element 0 may not be empty
   bool refusesLineBreaks = false;   // no element may hold CR, LF or Ctrl-Z
-  bool runsBatchFiles = false;      // element 0 naming a batch file makes cmd read the line
+  // Element 0 naming a batch file makes cmd read the line, and the writer spells the line for
+  // it: no element may then hold CR, LF or Ctrl-Z either.
+  bool runsBatchFiles = false;
   bool splitAsWritten =
       false; // the program's splitter reads the line as it stands, no shell before it
   // The line for a list that passed the row's refusals, or a refusal of the writer's own.
