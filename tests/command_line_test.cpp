@@ -316,6 +316,32 @@ TEST(CommandLine, RefusalsSayWhy) {
     EXPECT_EQ(text::RefusalReason(text::QuoteCommandLine(c.list, c.form), c.form), c.reason);
 }
 
+// A scheduled task, a service's REG_EXPAND_SZ image path and a shortcut's target expand %NAME%
+// before CreateProcess sees the line: the forms recommended for them say so.
+TEST(CommandLine, NotesWhereAHostWouldExpandAVariable) {
+  const struct {
+    std::wstring line;
+    QuoteForm form;
+    std::string note;
+  } cases[] = {
+      {L"p 100%PATH%x", QuoteForm::kCreateProcess,
+       "note: the line holds %PATH%, which a scheduled task, a service's image path of type "
+       "REG_EXPAND_SZ and a shortcut's target would expand before CreateProcess sees it"},
+      {L"50%% off %\t%", QuoteForm::kArguments,
+       "note: the line holds % off %, which a scheduled task's arguments would expand before "
+       "CreateProcess sees it"},
+      {L"a\tb %x\ty%", QuoteForm::kCreateProcess,
+       "note: the line holds %x<TAB>y%, which a scheduled task, a service's image path of type "
+       "REG_EXPAND_SZ and a shortcut's target would expand before CreateProcess sees it"},
+      {L"p 100%%", QuoteForm::kCreateProcess, ""},
+      {L"p 100%", QuoteForm::kArguments, ""},
+      {L"\"p\" %PATH%", QuoteForm::kCmd, ""},
+      {L"p '%PATH%'", QuoteForm::kSh, ""},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(text::HostExpansionNote(c.line, c.form), c.note) << Shown(c.line);
+}
+
 // The models of cmd and of the shell read back only what holds nothing live for them.
 TEST(CommandLine, ReadsQuotedLinesAsTheirReadersDo) {
   const struct {

@@ -25,6 +25,10 @@ constexpr FormRow kForms[] = {
      .refusesProgramQuote = true,
      .runsBatchFiles = true,
      .splitAsWritten = true,
+     // IExecAction's Path and Arguments, a service's ImagePath of type REG_EXPAND_SZ, and a
+     // shortcut's target (IShellLink::GetPath: a raw path may hold variables to expand).
+     .expandingHosts = "a scheduled task, a service's image path of type REG_EXPAND_SZ and a "
+                       "shortcut's target",
      .write = &forms::WriteCreateProcess,
      .read = &forms::ReadCreateProcess,
      .delivers = &forms::EverySplitterReads},
@@ -37,6 +41,8 @@ constexpr FormRow kForms[] = {
      .refusesProgramQuote = true,
      .runsBatchFiles = true,
      .splitAsWritten = true,
+     // IExecAction's Arguments; IShellLink documents no expansion of a shortcut's arguments.
+     .expandingHosts = "a scheduled task's arguments",
      .write = &forms::WriteArguments,
      .read = &forms::ReadArguments,
      .delivers = &forms::ArgumentsDeliver},
@@ -146,6 +152,14 @@ std::string TooLong(const QuotedLine &quoted) {
   return "the line would be " + std::to_string(quoted.length) + " units long, past the " + past;
 }
 
+// The first %NAME% pair in the line that ExpandEnvironmentStrings could expand: a name between.
+std::optional<std::wstring_view> FirstPair(std::wstring_view line) {
+  for (const auto &[start, end] : PairsOf(line, L'%'))
+    if (end > start + 1)
+      return line.substr(start, end - start + 1);
+  return std::nullopt;
+}
+
 } // namespace
 
 std::span<const FormRow> Forms() { return kForms; }
@@ -217,6 +231,15 @@ std::optional<List> ReadQuotedLine(std::wstring_view line, QuoteForm form, Split
 bool LineDelivers(std::wstring_view line, const List &list, QuoteForm form) {
   const FormRow &row = RowOf(form);
   return !list.empty() && row.delivers(row, line, list);
+}
+
+std::string HostExpansionNote(std::wstring_view line, QuoteForm form) {
+  const FormRow &row = RowOf(form);
+  const std::optional<std::wstring_view> pair = FirstPair(line);
+  if (row.expandingHosts.empty() || !pair)
+    return {};
+  return "note: the line holds " + Visible(*pair, false) + ", which " +
+         std::string(row.expandingHosts) + " would expand before CreateProcess sees it";
 }
 
 namespace forms {

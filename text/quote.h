@@ -86,6 +86,9 @@ struct FormRow {
   bool runsBatchFiles = false;
   bool splitAsWritten =
       false; // the program's splitter reads the line as it stands, no shell before it
+  // The hosts the help recommends the form for that expand %NAME% in the line before
+  // CreateProcess sees it; empty when there are none.
+  std::string_view expandingHosts = {};
   // The line for a list that passed the row's refusals, or a refusal of the writer's own.
   QuotedLine (*write)(const List &list);
   // The list the line gives (element 0 first, or the arguments alone for a line without it), as
@@ -115,6 +118,12 @@ std::optional<List> ReadQuotedLine(std::wstring_view line, QuoteForm form, Split
 
 // Whether the line delivers exactly this list (element 0 first) by every reader of the form.
 bool LineDelivers(std::wstring_view line, const List &list, QuoteForm form);
+
+// One line of English for a line of the form that holds a %NAME% pair which a host the form is
+// recommended for would expand before CreateProcess sees the line: the pair and the hosts. Empty
+// when the form names no such host or the line holds no such pair. The line stays exact for
+// CreateProcess itself.
+std::string HostExpansionNote(std::wstring_view line, QuoteForm form);
 
 } // namespace text
 
