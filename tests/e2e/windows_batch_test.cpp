@@ -144,19 +144,6 @@ TEST_F(WindowsBatch, CmdLinesHandOnTheListAndRunNothingElse) {
   }
 }
 
-// No spelling of a % reaches a batch file the same under Windows and Wine: each form refuses one.
-TEST_F(WindowsBatch, RefusesEveryPercentSign) {
-  const List lists[] = {
-      {L"run.bat", L"%CMDCMDLINE:~-1%&echo x>PWNED"},
-      {L"run.bat", L"100%"},
-      {L"run.bat", L"a", L"%%"},
-  };
-  for (const List &list : lists)
-    for (const QuoteForm form : {QuoteForm::kCreateProcess, QuoteForm::kArguments, QuoteForm::kCmd})
-      EXPECT_EQ(text::QuoteCommandLine(list, form).refusal, text::Refusal::kBatchPercent)
-          << Shown(list);
-}
-
 // Where Wine and Windows differ: a lone % in a batch file's arguments. Windows pastes the text
 // of %* as it stands; Wine's cmd expands it again, dropping the %, which is why a % is refused.
 TEST_F(WindowsBatch, ALonePercentReachesAForwardingBatchFileOnlyOnWindows) {
