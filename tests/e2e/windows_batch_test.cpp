@@ -3,6 +3,7 @@
 // would, and the batch file forwards %* to tarnwhistle.exe, whose log must hold exactly the list
 // while no command an element smuggles in runs. Then the batch view's parameters against what cmd
 // gives a batch file that records them.
+#include "recorder/exit_status.h"
 #include "tests/e2e/windows_launch.h"
 #include "text/batch_view.h"
 #include "text/quote.h"
@@ -144,13 +145,35 @@ TEST_F(WindowsBatch, CmdLinesHandOnTheListAndRunNothingElse) {
   }
 }
 
-// Where Wine and Windows differ: a lone % in a batch file's arguments. Windows pastes the text
-// of %* as it stands; Wine's cmd expands it again, dropping the %, which is why a % is refused.
+// Where Wine and Windows differ: a lone % in a batch file's arguments. Windows pastes the text of
+// %* as it stands; Wine's cmd expands it again before it reads the line, so that a lone % goes,
+// and %~2 brings in the second argument without its quotes, with what cmd then acts on. That is
+// why every % is refused.
 TEST_F(WindowsBatch, ALonePercentReachesAForwardingBatchFileOnlyOnWindows) {
-  const std::wstring folder = BatchFolder();
-  const std::wstring batch = WriteForwarder(folder, kForwarders[0]);
-  const List arrives = {launch::UnderWine() ? L"100" : L"100%"};
-  ExpectDelivered(L"\"" + batch + L"\" 100%", folder, kForwarders[0], arrives);
+  const struct {
+    std::wstring arguments; // after the batch file's name; PWNED as above
+    List windows, wine;     // what arrives
+    bool wineRunsMore;      // whether Wine's cmd runs the command smuggled in
+  } cases[] = {
+      {L"100%", {L"100%"}, {L"100"}, false},
+      {L"%~2 \"&echo x>PWNED\"", {L"%~2", L"&echo x>PWNED"}, {}, true},
+  };
+  for (const auto &c : cases) {
+    const std::wstring folder = BatchFolder();
+    const std::wstring batch = WriteForwarder(folder, kForwarders[0]);
+    const std::wstring pwned = folder + L"pwned.txt";
+    const std::wstring line = L"\"" + batch + L"\" " + Replaced(c.arguments, L"PWNED", pwned);
+    SCOPED_TRACE(launch::Narrow(line));
+    const std::wstring logs = NewFolder();
+    const Outcome outcome = RunIn(logs, line, {}, L"");
+    List arrives = launch::UnderWine() ? c.wine : c.windows;
+    for (std::wstring &argument : arrives)
+      argument = Replaced(argument, L"PWNED", pwned);
+    const int status = arrives.empty() ? kNoArguments : static_cast<int>(arrives.size());
+    ExpectOneLog(logs, outcome, launch::RecordOf(launch::ProgramPath(), arrives, status));
+    EXPECT_EQ(GetFileAttributesW(pwned.c_str()) != INVALID_FILE_ATTRIBUTES,
+              launch::UnderWine() && c.wineRunsMore);
+  }
 }
 
 namespace {
