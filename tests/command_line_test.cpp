@@ -120,6 +120,22 @@ struct QuoteCase {
   std::size_t element = 0;
 };
 
+template <std::size_t n> void ExpectQuoted(const QuoteCase (&cases)[n]) {
+  for (const QuoteCase &c : cases) {
+    const text::QuotedLine quoted = text::QuoteCommandLine(c.list, c.form);
+    SCOPED_TRACE(Shown(c.line) + " form " + std::to_string(static_cast<int>(c.form)));
+    EXPECT_EQ(quoted.refusal, c.refusal) << text::RefusalReason(quoted, c.form);
+    EXPECT_EQ(Shown(quoted.line), Shown(c.line));
+    if (c.refusal == Refusal::kNone) {
+      EXPECT_TRUE(text::LineDelivers(quoted.line, c.list, c.form));
+      EXPECT_EQ(text::RefusalReason(quoted, c.form), "");
+    } else {
+      EXPECT_EQ(quoted.element, c.element);
+      EXPECT_NE(text::RefusalReason(quoted, c.form), "");
+    }
+  }
+}
+
 } // namespace
 
 TEST(CommandLine, QuotesOnlyWhatNeedsIt) {
@@ -176,32 +192,70 @@ TEST(CommandLine, QuotesOnlyWhatNeedsIt) {
       {{L"p", std::wstring(8'187, L'a')}, QuoteForm::kCmd, L"\"p\" " + std::wstring(8'187, L'a')},
       {{L"p", std::wstring(8'188, L'a')}, QuoteForm::kCmd, L"", Refusal::kTooLong},
       {{L"p", std::wstring(4'094, L'%')}, QuoteForm::kCmd, L"", Refusal::kTooLong},
-      // A batch file runs through cmd, which acts on these wherever they stand.
+      // A batch file runs through cmd, which acts on these wherever they stand: they go in quotes.
       {{LR"(C:\Tools\run.bat)", L"a&ver>x"},
        QuoteForm::kCreateProcess,
-       L"",
-       Refusal::kBatchTarget,
-       1},
-      {{L"RUN.CMD", L"x", L"100%PATH%x"}, QuoteForm::kArguments, L"", Refusal::kBatchTarget, 2},
-      {{L"run.bat. ", L"say \"hi\""}, QuoteForm::kCmd, L"", Refusal::kBatchTarget, 1},
-      {{LR"(C:\R&D\run.cmd)"}, QuoteForm::kCreateProcess, L"", Refusal::kBatchTarget, 0},
-      {{L"run.bat", L"a b", L"c\\"}, QuoteForm::kCreateProcess, L"run.bat \"a b\" c\\"},
+       LR"("C:\Tools\run.bat" "a&ver>x")"},
+      {{L"RUN.CMD", L"x", L"100%PATH%x"}, QuoteForm::kArguments, L"", Refusal::kBatchPercent, 2},
+      {{L"run.bat. ", L"say \"hi\""}, QuoteForm::kCmd, LR"("run.bat. " "say \"hi\"")"},
+      {{LR"(C:\R&D\run.cmd)"}, QuoteForm::kCreateProcess, LR"("C:\R&D\run.cmd")"},
+      // A batch file's name is quoted whole, so that cmd takes the same line whichever way it
+      // reads the outer quotes.
+      {{L"run.bat", L"a b", L"c\\"}, QuoteForm::kCreateProcess, L"\"run.bat\" \"a b\" c\\"},
       {{L"./run.bat", L"a&b"}, QuoteForm::kSh, L"./run.bat 'a&b'"},
       {{L"run.bat.exe", L"a&b"}, QuoteForm::kCreateProcess, L"run.bat.exe a&b"},
   };
-  for (const QuoteCase &c : cases) {
-    const text::QuotedLine quoted = text::QuoteCommandLine(c.list, c.form);
-    SCOPED_TRACE(Shown(c.line) + " form " + std::to_string(static_cast<int>(c.form)));
-    EXPECT_EQ(quoted.refusal, c.refusal) << text::RefusalReason(quoted, c.form);
-    EXPECT_EQ(Shown(quoted.line), Shown(c.line));
-    if (c.refusal == Refusal::kNone) {
-      EXPECT_TRUE(text::LineDelivers(quoted.line, c.list, c.form));
-      EXPECT_EQ(text::RefusalReason(quoted, c.form), "");
-    } else {
-      EXPECT_EQ(quoted.element, c.element);
-      EXPECT_NE(text::RefusalReason(quoted, c.form), "");
-    }
-  }
+  ExpectQuoted(cases);
+}
+
+// For a batch file, every character cmd acts on stands inside what cmd takes for quotes, where
+// cmd toggles at every quote and the splitters only at those not escaped; the lines were checked
+// with a batch file forwarding %* under Wine.
+TEST(CommandLine, QuotesABatchFilesListForCmdToo) {
+  const List plain = {L"x.bat", L"a b",   L"c,d",    L"e;f",   L"g=h",
+                      L"",      L"plain", L"\u00E9", L"!PATH!"};
+  const List acted = {L"x.bat", L"a&b", L"(a)", L"^", L"a|b<c>d", L"say \"hi\" & bye"};
+  const std::wstring fits(text::kLongestBatchLine - 8, L'a');
+  const QuoteCase cases[] = {
+      {plain, QuoteForm::kCreateProcess,
+       L"\"x.bat\" \"a b\" \"c,d\" \"e;f\" \"g=h\" \"\" plain \u00E9 !PATH!"},
+      {acted, QuoteForm::kCreateProcess,
+       LR"-("x.bat" "a&b" "(a)" "^" "a|b<c>d" "say \"hi\" & bye")-"},
+      {acted, QuoteForm::kArguments, LR"-("a&b" "(a)" "^" "a|b<c>d" "say \"hi\" & bye")-"},
+      {acted, QuoteForm::kCmd, LR"-("x.bat" "a&b" "(a)" "^" "a|b<c>d" "say \"hi\" & bye")-"},
+      // After a literal quote cmd's quoting is the other way round: a mark puts it back.
+      {{LR"(C:\x.bat)", L"\"&calc", L"^\"&x"},
+       QuoteForm::kCreateProcess,
+       LR"("C:\x.bat" "\""&calc ""^\""&x")"},
+      {{L"x.bat", L"a\"b", L"&", L"c\"d"}, QuoteForm::kCreateProcess, LR"("x.bat" a\"b ""& c\"d)"},
+      {{L"x.bat", LR"(\"&echo w\)", L"\"&\"&\""},
+       QuoteForm::kCreateProcess,
+       LR"("x.bat" "\\\""&echo" w\\" "\"&\""&\")"},
+      {{L"x.bat", LR"(C:\dir\)", LR"(a b\)", LR"(\\)"},
+       QuoteForm::kCreateProcess,
+       LR"("x.bat" C:\dir\ "a b\\" \\)"},
+      {{L"x.bat", fits}, QuoteForm::kCreateProcess, L"\"x.bat\" " + fits},
+      {{L"x.bat", fits + L"a"}, QuoteForm::kCreateProcess, L"", Refusal::kTooLong},
+      {{L"x.bat", fits}, QuoteForm::kArguments, fits},
+      {{L"x.bat", fits + L"a"}, QuoteForm::kArguments, L"", Refusal::kTooLong},
+      // Refusals: a %, which cmd may expand; an odd number of quotes; a line break.
+      {{L"x.bat", L"100%"}, QuoteForm::kCreateProcess, L"", Refusal::kBatchPercent, 1},
+      {{LR"(C:\100%\x.bat)", L"a"}, QuoteForm::kCreateProcess, L"", Refusal::kBatchPercent, 0},
+      {{L"x.cmd", L"a", L"%PATH%"}, QuoteForm::kCmd, L"", Refusal::kBatchPercent, 2},
+      {{L"x.bat", L"a\"b"}, QuoteForm::kCreateProcess, L"", Refusal::kBatchOddQuotes, 1},
+      {{L"x.bat", L"a\"b", L"c\"d", L"\"", L"e"},
+       QuoteForm::kArguments,
+       L"",
+       Refusal::kBatchOddQuotes,
+       3},
+      {{L"x.bat", L"say \"hi"}, QuoteForm::kCmd, L"", Refusal::kBatchOddQuotes, 1},
+      {{L"x.bat", L"a\nb"}, QuoteForm::kCreateProcess, L"", Refusal::kLineBreak, 1},
+      {{L"x.bat", L"a", L"\x001A"}, QuoteForm::kArguments, L"", Refusal::kLineBreak, 2},
+      {{L"x.exe", L"100%", L"a\"b", L"a\nb"},
+       QuoteForm::kCreateProcess,
+       L"x.exe 100% a\\\"b \"a\nb\""},
+  };
+  ExpectQuoted(cases);
 }
 
 TEST(CommandLine, KnowsABatchFileByItsNameAsWindowsStripsIt) {
@@ -239,6 +293,53 @@ TEST(CommandLine, RefusalsSayWhy) {
   const text::QuotedLine lineBreak = text::QuoteCommandLine({L"p", L"a", L"\n"}, QuoteForm::kCmd);
   EXPECT_EQ(text::RefusalReason(lineBreak, QuoteForm::kCmd),
             "ARG[2] holds a CR, LF or Ctrl-Z, which cannot pass through a batch file line");
+  // A batch file's line: its own limit, its percent signs and its quotes.
+  const struct {
+    List list;
+    QuoteForm form;
+    std::string reason;
+  } batch[] = {
+      {{L"x.bat", std::wstring(8'149, L'a')},
+       QuoteForm::kCreateProcess,
+       "the line would be 8157 units long, past the 8,156 cmd reads in the line CreateProcess "
+       "wraps around a batch file's"},
+      {{L"x.bat", L"a", L"50%"},
+       QuoteForm::kArguments,
+       "ARG[2] holds a %, which cmd may expand on the way to the batch file: Windows' cmd expands "
+       "a %NAME% pair, and Wine's every % again where the batch file uses %* or %1"},
+      {{L"x.bat", L"a\"b", L"c"},
+       QuoteForm::kCmd,
+       "the arguments hold an odd number of quotes (the last in ARG[1]), which would leave cmd's "
+       "quoting open after them, over whatever a batch file writes after %* on its line"},
+  };
+  for (const auto &c : batch)
+    EXPECT_EQ(text::RefusalReason(text::QuoteCommandLine(c.list, c.form), c.form), c.reason);
+}
+
+// A scheduled task, a service's REG_EXPAND_SZ image path and a shortcut's target expand %NAME%
+// before CreateProcess sees the line: the forms recommended for them say so.
+TEST(CommandLine, NotesWhereAHostWouldExpandAVariable) {
+  const struct {
+    std::wstring line;
+    QuoteForm form;
+    std::string note;
+  } cases[] = {
+      {L"p 100%PATH%x", QuoteForm::kCreateProcess,
+       "note: the line holds %PATH%, which a scheduled task, a service's image path of type "
+       "REG_EXPAND_SZ and a shortcut's target would expand before CreateProcess sees it"},
+      {L"50%% off %\t%", QuoteForm::kArguments,
+       "note: the line holds % off %, which a scheduled task's arguments would expand before "
+       "CreateProcess sees it"},
+      {L"a\tb %x\ty%", QuoteForm::kCreateProcess,
+       "note: the line holds %x<TAB>y%, which a scheduled task, a service's image path of type "
+       "REG_EXPAND_SZ and a shortcut's target would expand before CreateProcess sees it"},
+      {L"p 100%%", QuoteForm::kCreateProcess, ""},
+      {L"p 100%", QuoteForm::kArguments, ""},
+      {L"\"p\" %PATH%", QuoteForm::kCmd, ""},
+      {L"p '%PATH%'", QuoteForm::kSh, ""},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(text::HostExpansionNote(c.line, c.form), c.note) << Shown(c.line);
 }
 
 // The models of cmd and of the shell read back only what holds nothing live for them.
@@ -258,6 +359,13 @@ TEST(CommandLine, ReadsQuotedLinesAsTheirReadersDo) {
       {LR"(p %PATH%)", QuoteForm::kCmd, std::nullopt},
       {LR"(p "%1")", QuoteForm::kCmd, std::nullopt},
       {LR"(p a^)", QuoteForm::kCmd, std::nullopt},
+      // A batch file gets its arguments from cmd, and a batch file forwarding %* hands them on.
+      {LR"("x.bat" "a&b" c)", QuoteForm::kCreateProcess, List{L"x.bat", L"a&b", L"c"}},
+      {LR"("x.bat" a&b)", QuoteForm::kCreateProcess, std::nullopt},
+      {LR"(x.exe a&b)", QuoteForm::kCreateProcess, List{L"x.exe", L"a&b"}},
+      {LR"("x.bat" "a&b")", QuoteForm::kCmd, List{L"x.bat", L"a&b"}},
+      {LR"("x.bat" a^&b)", QuoteForm::kCmd, std::nullopt},
+      {LR"("x.exe" a^&b)", QuoteForm::kCmd, List{L"x.exe", L"a&b"}},
       {L"p \"a\nb\"", QuoteForm::kCmd, std::nullopt},
       {LR"(/bin/x 'a b'\''c' d\ e '')", QuoteForm::kSh, List{L"/bin/x", L"a b'c", L"d e", L""}},
       {LR"(x a)", QuoteForm::kSh, std::nullopt},
@@ -279,6 +387,8 @@ TEST(CommandLine, EveryLineMadeDeliversItsList) {
     for (std::wstring &element : list)
       for (std::size_t n = random() % 7; n > 0; --n)
         element.push_back(alphabet[random() % alphabet.size()]);
+    if (round % 3 == 0)
+      list[0] = L"x.bat"; // whose list cmd reads on the way
     for (const QuoteForm form :
          {QuoteForm::kCreateProcess, QuoteForm::kArguments, QuoteForm::kCmd, QuoteForm::kSh}) {
       const text::QuotedLine quoted = text::QuoteCommandLine(list, form);

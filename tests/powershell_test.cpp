@@ -192,6 +192,11 @@ TEST(PowerShell, LooksUpABatchFileOnlyWhereTheProgramNamesOne) {
             pin + LR"('C:\Tools\run.bat' -TotalCount 1) '"a b"' })");
   EXPECT_EQ(text::QuoteCommandLine({L"run", L"a&b"}, QuoteForm::kPowerShell).line,
             pin + L"'run'" + kNotBatch + L" 'a&b' }");
+  // A batch file's arguments are the tokens of its createprocess line, on which cmd acts on
+  // nothing.
+  EXPECT_EQ(
+      text::QuoteCommandLine({L"run.cmd", L"a&b", L"say \"hi\""}, QuoteForm::kPowerShell).line,
+      pin + LR"('run.cmd' -TotalCount 1) '"a&b"' '"say \"hi\""' })");
 }
 
 TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
@@ -221,7 +226,7 @@ TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
       {{L"p\"", L"x"}, Refusal::kQuoteInProgram, 0, ""},
       {{L"p", std::wstring(L"a\0", 2)}, Refusal::kNul, 1, ""},
       {{L"p", L"\xD800"}, Refusal::kUnencodable, 1, ""},
-      {{L"run.bat", L"a&b"}, Refusal::kBatchTarget, 1, ""},
+      {{L"run.bat", L"100%"}, Refusal::kBatchPercent, 1, ""},
       {{L"p", longest + L"a"},
        Refusal::kTooLong,
        0,

@@ -151,7 +151,8 @@ TEST_F(ReaderRun, ListsFromALineOrTheArgumentsAreCertainUnlessTheyCannotBeDelive
       {{L"--split", L"p a", L"--expect", L"--", L"b"}, 1, "ARG[1] differs"},
       {{L"--quote=sh", L"--args", L"./p", L"it's"}, 0, "./p 'it'\\''s'\n"},
       {{L"--quote=sh", L"--args", L"", L"a"}, 2, "", "there is no program"},
-      {{L"--quote=cmd", L"--args", L"run.bat", L"a&b"}, 2, "", "ARG[1] holds one of & | <"},
+      {{L"--quote=cmd", L"--args", L"run.bat", L"a&b"}, 0, "\"run.bat\" \"a&b\"\n"},
+      {{L"--quote=cmd", L"--args", L"run.bat", L"a&b", L"100%"}, 2, "", "ARG[2] holds a %"},
       {{L"--args", L"p", L"a"}, 0, "Program: [p]\nARG[1] [a]\n1 argument, as given.\n"},
       {{L"--args"}, 2, "", "--args needs the program, then its arguments (see --help)"},
   };

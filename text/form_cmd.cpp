@@ -1,19 +1,18 @@
 // The cmd form: a line for a batch file, read by cmd before the program splits it.
 //
-// cmd reads a batch line in two passes that matter here: first %% becomes % (a lone % starts an
-// expansion), then outside quotes ^ makes the next character plain and & | < > ( ) act; every
-// quote toggles cmd's quoting, whatever backslashes stand before it, and inside quotes nothing but
-// a quote acts.
+// cmd reads a batch line in two passes that matter here (text/cmd_reading.h): first %% becomes %
+// (a lone % starts an expansion), then outside quotes ^ makes the next character plain and & | < >
+// ( ) act; every quote toggles cmd's quoting, whatever backslashes stand before it, and inside
+// quotes nothing but a quote acts. So the createprocess line is written with % doubled and a caret
+// before what acts outside quotes. A batch file started from the line gets its arguments with the
+// carets gone and pastes them where it forwards %*: for it the createprocess line's batch spelling
+// is used, which needs no caret, and which holds no % to double.
+#include "text/cmd_reading.h"
 #include "text/forms.h"
 
 namespace text::forms {
 
 namespace {
-
-bool ActsForCmd(wchar_t unit) {
-  return unit == L'&' || unit == L'|' || unit == L'<' || unit == L'>' || unit == L'^' ||
-         unit == L'(' || unit == L')';
-}
 
 std::wstring CmdLine(std::wstring_view windowsLine) {
   std::wstring line;
@@ -24,7 +23,7 @@ std::wstring CmdLine(std::wstring_view windowsLine) {
     const wchar_t unit = windowsLine[i];
     if (unit == L'"') {
       quoted = !quoted;
-    } else if (unit == L'%' || (!quoted && ActsForCmd(unit))) {
+    } else if (unit == L'%' || (!quoted && ActsOutsideQuotes(unit))) {
       line.append(windowsLine.substr(written, i - written));
       line.push_back(unit == L'%' ? L'%' : L'^');
       written = i;
@@ -34,54 +33,40 @@ std::wstring CmdLine(std::wstring_view windowsLine) {
   return line;
 }
 
-// cmd's reading of a batch line, as far as it changes what reaches the program: nothing when
-// something on the line would act.
-std::optional<std::wstring> CmdReading(std::wstring_view line) {
-  std::wstring expanded;
-  expanded.reserve(line.size());
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == L'%') {
-      if (i + 1 == line.size() || line[i + 1] != L'%')
-        return std::nullopt;
-      ++i;
-    }
-    expanded.push_back(line[i]);
-  }
-  std::wstring passed;
-  passed.reserve(expanded.size());
-  bool quoted = false;
-  for (std::size_t i = 0; i < expanded.size(); ++i) {
-    const wchar_t unit = expanded[i];
-    if (EndsCmdLine(unit))
-      return std::nullopt;
-    if (unit == L'"') {
-      quoted = !quoted;
-    } else if (!quoted && unit == L'^') {
-      if (i + 1 == expanded.size() || EndsCmdLine(expanded[i + 1]))
-        return std::nullopt; // a ^ at the end joins the next line
-      ++i;
-    } else if (!quoted && ActsForCmd(unit)) {
-      return std::nullopt;
-    }
-    passed.push_back(expanded[i]);
-  }
-  return passed;
+// Whether the program gets the line as cmd passes it on: cmd removes carets, and acts on nothing
+// else but what the assumptions rule out (delayed expansion is off), an open quote at the end
+// taking in nothing.
+bool PassesToAProgram(const std::vector<CmdAct> &acts) {
+  for (const CmdAct &act : acts)
+    if (act.kind != CmdActKind::kCaret && act.kind != CmdActKind::kOpenQuote &&
+        act.kind != CmdActKind::kDelayedVariable)
+      return false;
+  return true;
 }
 
 } // namespace
 
-bool EndsCmdLine(wchar_t unit) { return unit == L'\r' || unit == L'\n' || unit == L'\x1A'; }
-
 QuotedLine WriteCmd(const List &list) {
+  QuotedLine quoted = BatchRefusal(list);
   // cmd reads the program's name by rules of its own: always quoted, it reads as the splitters do.
-  return {.line = CmdLine(WindowsLine(list, true, true))};
+  if (quoted.refusal == Refusal::kNone)
+    quoted.line = CmdLine(WindowsLine(list, true, true));
+  return quoted;
 }
 
 std::optional<List> ReadCmd(std::wstring_view line, SplitRules rules) {
-  const std::optional<std::wstring> passed = CmdReading(line);
-  if (!passed)
+  const CmdReading read = ReadCmdLine(line, CmdLineKind::kBatchLine);
+  if (!PassesToAProgram(read.acts))
     return std::nullopt;
-  return SplitCommandLine(*passed, rules);
+  // cmd starts a batch file where the name it reads is one.
+  const BatchParameters split = SplitBatchParameters(read.command);
+  if (!split.parameters.empty()) {
+    std::wstring program = split.parameters.front();
+    std::erase(program, L'"');
+    if (IsBatchFile(program))
+      return ForwardedList(line, CmdLineKind::kBatchLine, rules);
+  }
+  return SplitCommandLine(read.command, rules);
 }
 
 } // namespace text::forms

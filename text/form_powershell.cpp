@@ -394,13 +394,19 @@ std::optional<std::wstring> ArgumentText(const PowerShellModel &model, ArgumentP
   return text;
 }
 
-// Whether cmd may act on the list: the program started may be a batch file (one the line names,
-// or one a lookup that does not pass over them finds), and an element holds what cmd acts on.
-bool CmdMayAct(const ParsedLine &parsed, const List &list) {
-  return (IsBatchFile(parsed.program) || !parsed.batchFilesPassedOver) &&
-         std::any_of(list.begin(), list.end(), [](const std::wstring &element) {
-           return element.find_first_of(kCmdActsOn) != std::wstring::npos;
-         });
+// The list the command line gives: as cmd reads it on its way where the line names a batch file;
+// nothing where a lookup that does not pass over batch files may find one the line does not name
+// and the list holds what cmd acts on; else as the splitter reads it.
+std::optional<List> ListOf(const ParsedLine &parsed, const std::wstring &built, SplitRules rules) {
+  if (IsBatchFile(parsed.program))
+    return ReadCreateProcess(built, rules);
+  List read = SplitCommandLine(built, rules);
+  const bool cmdMayAct = std::any_of(read.begin(), read.end(), [](const std::wstring &element) {
+    return element.find_first_of(kCmdActsOn) != std::wstring::npos;
+  });
+  if (!parsed.batchFilesPassedOver && cmdMayAct)
+    return std::nullopt;
+  return read;
 }
 
 std::optional<std::wstring> CommandLine(const PowerShellModel &model, const ParsedLine &parsed) {
@@ -472,7 +478,7 @@ Choice Choose(const std::wstring &token, const std::wstring &element, bool batch
 
 // The line, or a refusal when a model's command line would be longer than the system takes.
 QuotedLine LengthChecked(std::wstring line, bool batch) {
-  const std::size_t limit = batch ? kLongestCmdLine : kLongestCreateProcessLine;
+  const std::size_t limit = batch ? kLongestBatchLine : kLongestCreateProcessLine;
   for (const PowerShellModel &model : kModels) {
     const std::optional<std::wstring> built = PowerShellCommandLine(line, model);
     if (built && built->size() > limit)
@@ -499,8 +505,10 @@ std::optional<std::wstring> PowerShellCommandLine(std::wstring_view line,
 QuotedLine WritePowerShell(const List &list) {
   if (list[0].find_first_of(kPattern) != std::wstring::npos)
     return {.refusal = Refusal::kProgramPattern};
-  const std::vector<std::wstring> tokens = ArgumentTokens(list);
   const bool batch = IsBatchFile(list[0]);
+  if (QuotedLine refused = BatchRefusal(list); refused.refusal != Refusal::kNone)
+    return refused;
+  const std::vector<std::wstring> tokens = ArgumentTokens(list);
   std::wstring line(kPin);
   line.append(L"'Legacy'; ").append(kLookUp);
   AppendString(line, list[0]);
@@ -531,8 +539,8 @@ std::optional<List> ReadPowerShell(std::wstring_view line, SplitRules rules) {
     const std::optional<std::wstring> built = CommandLine(model, *parsed);
     if (!built)
       return std::nullopt;
-    List read = SplitCommandLine(*built, rules);
-    if ((agreed && *agreed != read) || CmdMayAct(*parsed, read))
+    std::optional<List> read = ListOf(*parsed, *built, rules);
+    if (!read || (agreed && *agreed != *read))
       return std::nullopt;
     agreed = std::move(read);
   }

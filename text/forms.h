@@ -16,17 +16,28 @@ constexpr std::wstring_view kCmdActsOn = L"&|<>^()%!\"\r\n";
 // createprocess and arguments (form_windows.cpp).
 QuotedLine WriteCreateProcess(const List &list);
 QuotedLine WriteArguments(const List &list);
+// Split by the splitter; for a line whose element 0 is a batch file, the list a batch file that
+// forwards %* hands on, as cmd reads the line (text/cmd_reading.h).
 std::optional<List> ReadCreateProcess(std::wstring_view line, SplitRules rules);
 std::optional<List> ReadArguments(std::wstring_view line, SplitRules rules);
-// Each argument (element 1 on) as the createprocess line writes it.
+// The arguments line delivers the list with the program put in front of it, quoted where the
+// program is a batch file.
+bool ArgumentsDeliver(const FormRow &row, std::wstring_view line, const List &list);
+// Each argument (element 1 on) as the createprocess line writes it. For a batch file's list, the
+// batch spelling (form_windows.cpp): "program", quoted whole, and these tokens joined with single
+// spaces make the createprocess line, which BatchRefusal must have let through.
 std::vector<std::wstring> ArgumentTokens(const List &list);
-// The createprocess line of the list, element 0 quoted when asked or when it needs it, without it
-// when asked.
+// The units element 0 takes on the createprocess line: quoted when it needs it, or when it is a
+// batch file.
+std::size_t ProgramLength(const List &list);
+// The createprocess line of the list, element 0 quoted when asked, when it needs it or when it is
+// a batch file, without it when asked.
 std::wstring WindowsLine(const List &list, bool withProgram, bool programAlwaysQuoted);
+// Why a batch file's list has no safe line in the Windows forms (a %, or an odd number of quotes),
+// naming the element; kNone for any other list.
+QuotedLine BatchRefusal(const List &list);
 
 // cmd (form_cmd.cpp).
-// Whether the unit ends a batch line, or changes it (Ctrl-Z is read as a line feed).
-bool EndsCmdLine(wchar_t unit);
 QuotedLine WriteCmd(const List &list);
 std::optional<List> ReadCmd(std::wstring_view line, SplitRules rules);
 

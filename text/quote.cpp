@@ -2,6 +2,7 @@
 // length limit, and the reasons given for refusing.
 #include "text/quote.h"
 
+#include "text/cmd_reading.h"
 #include "text/codec.h"
 #include "text/escape.h"
 #include "text/forms.h"
@@ -24,6 +25,10 @@ constexpr FormRow kForms[] = {
      .refusesProgramQuote = true,
      .runsBatchFiles = true,
      .splitAsWritten = true,
+     // IExecAction's Path and Arguments, a service's ImagePath of type REG_EXPAND_SZ, and a
+     // shortcut's target (IShellLink::GetPath: a raw path may hold variables to expand).
+     .expandingHosts = "a scheduled task, a service's image path of type REG_EXPAND_SZ and a "
+                       "shortcut's target",
      .write = &forms::WriteCreateProcess,
      .read = &forms::ReadCreateProcess,
      .delivers = &forms::EverySplitterReads},
@@ -37,9 +42,11 @@ constexpr FormRow kForms[] = {
      .refusesProgramQuote = true,
      .runsBatchFiles = true,
      .splitAsWritten = true,
+     // IExecAction's Arguments; IShellLink documents no expansion of a shortcut's arguments.
+     .expandingHosts = "a scheduled task's arguments",
      .write = &forms::WriteArguments,
      .read = &forms::ReadArguments,
-     .delivers = &forms::EverySplitterReads},
+     .delivers = &forms::ArgumentsDeliver},
     {.form = QuoteForm::kCmd,
      .name = "cmd",
      .help = "a line for a .cmd or .bat file, delayed expansion off;\n"
@@ -107,9 +114,7 @@ Refusal RefusalOf(const FormRow &row, const std::wstring &element, bool program,
     return Refusal::kQuoteInProgram;
   if (program && row.refusesEmptyProgram && element.empty())
     return Refusal::kEmptyProgram;
-  if (batch && element.find_first_of(forms::kCmdActsOn) != std::wstring::npos)
-    return Refusal::kBatchTarget;
-  if (row.refusesLineBreaks && std::any_of(element.begin(), element.end(), forms::EndsCmdLine))
+  if ((row.refusesLineBreaks || batch) && std::any_of(element.begin(), element.end(), EndsCmdLine))
     return Refusal::kLineBreak;
   if (Unencodable(element, row.output))
     return Refusal::kUnencodable;
@@ -132,7 +137,7 @@ QuotedLine RefusalFor(const FormRow &row, const List &list) {
 std::size_t CountedLength(const FormRow &row, const List &list, const std::wstring &line) {
   if (!row.withoutProgram)
     return line.size();
-  return list[0].size() + (NeedsQuotes(list[0]) ? 2 : 0) + 1 + line.size();
+  return forms::ProgramLength(list) + 1 + line.size();
 }
 
 // Whose limit a length is, for the reasons given.
@@ -144,6 +149,9 @@ struct Limit {
 constexpr Limit kLimits[] = {
     {kLongestCreateProcessLine, kLongestCreateProcessLine + 1, "CreateProcess takes with its NUL"},
     {kLongestCmdLine, kLongestCmdLine, "cmd reads in a line"},
+    {kLongestBatchLine, kLongestBatchLine,
+     "cmd reads in the line CreateProcess wraps around a "
+     "batch file's"},
 };
 
 // "32,767".
@@ -164,6 +172,14 @@ std::string TooLong(const QuotedLine &quoted) {
                                ? Grouped(quoted.limit) + " units the form allows"
                                : Grouped(limit->shown) + " " + std::string(limit->whose);
   return subject + " would be " + std::to_string(quoted.length) + " units long, past the " + past;
+}
+
+// The first %NAME% pair in the line that ExpandEnvironmentStrings could expand: a name between.
+std::optional<std::wstring_view> FirstPair(std::wstring_view line) {
+  for (const auto &[start, end] : PairsOf(line, L'%'))
+    if (end > start + 1)
+      return line.substr(start, end - start + 1);
+  return std::nullopt;
 }
 
 } // namespace
@@ -216,9 +232,14 @@ std::string RefusalReason(const QuotedLine &quoted, QuoteForm form) {
                           ? " holds a lone surrogate, which is no byte a program can receive"
                           : " holds a lone surrogate or a byte that is not UTF-8, which a line "
                             "printed as text cannot hold");
-  case Refusal::kBatchTarget:
-    return element + " holds one of & | < > ^ ( ) % ! \" CR LF, which cmd acts on when it runs " +
-           "the batch file the program names; such a list is refused for now";
+  case Refusal::kBatchPercent:
+    return element +
+           " holds a %, which cmd may expand on the way to the batch file: Windows' cmd " +
+           "expands a %NAME% pair, and Wine's every % again where the batch file uses %* or %1";
+  case Refusal::kBatchOddQuotes:
+    return "the arguments hold an odd number of quotes (the last in " + element +
+           "), which would leave cmd's quoting open after them, over whatever a batch file " +
+           "writes after %* on its line";
   case Refusal::kProgramPattern:
     return "the program holds one of [ ] * ? `, which PowerShell's command lookup reads as a "
            "pattern that another program's name could match";
@@ -238,6 +259,15 @@ std::optional<List> ReadQuotedLine(std::wstring_view line, QuoteForm form, Split
 bool LineDelivers(std::wstring_view line, const List &list, QuoteForm form) {
   const FormRow &row = RowOf(form);
   return !list.empty() && row.delivers(row, line, list);
+}
+
+std::string HostExpansionNote(std::wstring_view line, QuoteForm form) {
+  const FormRow &row = RowOf(form);
+  const std::optional<std::wstring_view> pair = FirstPair(line);
+  if (row.expandingHosts.empty() || !pair)
+    return {};
+  return "note: the line holds " + Visible(*pair, false) + ", which " +
+         std::string(row.expandingHosts) + " would expand before CreateProcess sees it";
 }
 
 namespace forms {

@@ -27,9 +27,13 @@ enum class QuoteForm {
 };
 
 // The longest lines: CreateProcess takes 32,767 units with the NUL that ends them; cmd reads at
-// most 8,191 in a line.
+// most 8,191 in a line. A line that starts a batch file reaches cmd wrapped: Wine runs
+// C:\windows\system32\cmd.exe /s/c "LINE", Windows, as observed, cmd /c "LINE"; the longer
+// wrapping is counted, in case cmd's limit takes in all of its command line.
 constexpr std::size_t kLongestCreateProcessLine = 32'766;
 constexpr std::size_t kLongestCmdLine = 8'191;
+constexpr std::wstring_view kBatchWrapping = L"C:\\windows\\system32\\cmd.exe /s/c \"\"";
+constexpr std::size_t kLongestBatchLine = kLongestCmdLine - kBatchWrapping.size();
 
 // Why a list cannot be written in a form.
 enum class Refusal {
@@ -40,8 +44,10 @@ enum class Refusal {
   kLineBreak,      // cmd: CR, LF or Ctrl-Z (read as LF) would end or change the batch line
   kUnencodable,    // a lone surrogate, or a byte that is not UTF-8 where only text is written
   kTooLong,        // the line would be longer than the form allows
-  kBatchTarget,    // element 0 is a batch file, which CreateProcess runs through cmd, and an
-                   // element holds something cmd acts on
+  // Element 0 is a batch file, whose list cmd reads on its way, and:
+  kBatchPercent,   // an element holds a %, which cmd may expand (Wine's cmd expands every one)
+  kBatchOddQuotes, // the arguments hold an odd number of quotes, which would leave cmd's quoting
+                   // open over whatever a batch file writes after %*; element: the last of them
   kProgramPattern, // powershell: element 0 holds what PowerShell's command lookup reads as a
                    // pattern
   kLauncherBreaks, // powershell: one version's builder changes the element in every spelling
@@ -83,9 +89,14 @@ struct FormRow {
   bool refusesProgramQuote = false; // element 0 may not hold a quote
   bool refusesEmptyProgram = false; // element 0 may not be empty
   bool refusesLineBreaks = false;   // no element may hold CR, LF or Ctrl-Z
-  bool runsBatchFiles = false;      // element 0 naming a batch file makes cmd read the line
+  // Element 0 naming a batch file makes cmd read the line, and the writer spells the line for
+  // it: no element may then hold CR, LF or Ctrl-Z either.
+  bool runsBatchFiles = false;
   bool splitAsWritten =
       false; // the program's splitter reads the line as it stands, no shell before it
+  // The hosts the help recommends the form for that expand %NAME% in the line before
+  // CreateProcess sees it; empty when there are none.
+  std::string_view expandingHosts = {};
   // The line for a list that passed the row's refusals, or a refusal of the writer's own.
   QuotedLine (*write)(const List &list);
   // The list the line gives (element 0 first, or the arguments alone for a line without it), as
@@ -115,6 +126,12 @@ std::optional<List> ReadQuotedLine(std::wstring_view line, QuoteForm form, Split
 
 // Whether the line delivers exactly this list (element 0 first) by every reader of the form.
 bool LineDelivers(std::wstring_view line, const List &list, QuoteForm form);
+
+// One line of English for a line of the form that holds a %NAME% pair which a host the form is
+// recommended for would expand before CreateProcess sees the line: the pair and the hosts. Empty
+// when the form names no such host or the line holds no such pair. The line stays exact for
+// CreateProcess itself.
+std::string HostExpansionNote(std::wstring_view line, QuoteForm form);
 
 } // namespace text
 

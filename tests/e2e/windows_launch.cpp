@@ -94,8 +94,8 @@ Process Start(const std::wstring &commandLine, const Environment &environment, b
   // Wine, when loaded, now and then fails a start with ERROR_INTERNAL_ERROR that the next attempt
   // does not meet: that is no answer of the program's.
   for (int attempt = 1;; ++attempt) {
-    if (CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, redirect, flags,
-                       block.data(), nullptr, &startup, &info))
+    if (CreateProcessW(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr,
+                       redirect, flags, block.data(), nullptr, &startup, &info))
       return {info.hProcess, info.hThread};
     const DWORD failure = GetLastError();
     if (failure != ERROR_INTERNAL_ERROR || attempt == 5 || !UnderWine()) {

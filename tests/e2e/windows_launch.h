@@ -36,7 +36,8 @@ struct Process {
   HANDLE thread = nullptr;
 };
 
-// Starts the program (tarnwhistle.exe unless named) with this exact command line and environment;
+// Starts the program (tarnwhistle.exe unless named; when the name is empty, whatever CreateProcess
+// finds in the line, a batch file included) with this exact command line and environment;
 // suspended if asked. Standard output and error go to the given handles when they are set.
 Process Start(const std::wstring &commandLine, const Environment &environment,
               bool suspended = false, HANDLE output = nullptr, HANDLE error = nullptr,

@@ -2,11 +2,15 @@
 // - as one line, held in memory of exactly its size, which every splitter and every form's reader
 //   must read without going past its end; the list it splits into must quote back to itself;
 // - as a list, its elements separated by U+FFFF, which every form must either write as a line that
-//   delivers exactly that list or refuse for a reason the list really has. cmd's and the shell's
-//   readings are modelled here on their own, apart from the code under test.
+//   delivers exactly that list or refuse for a reason the list really has; and the same list again
+//   with element 0 a batch file's name, which the Windows forms must write so that cmd acts on
+//   nothing on the way to the batch file and a batch file forwarding %* hands on the list. cmd's
+//   and the shell's readings are modelled here on their own, apart from the code under test.
+#include "tests/fuzz/batch_model.h"
 #include "text/codec.h"
 #include "text/quote.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -110,8 +114,39 @@ std::optional<List> ShWords(const std::wstring &line) {
   return words;
 }
 
-std::size_t Longest(QuoteForm form) {
-  return form == QuoteForm::kCmd ? text::kLongestCmdLine : text::kLongestCreateProcessLine;
+// Batch file names the lists are tried with: cases, the dots and spaces Windows strips, what cmd
+// acts on, and a % a line cannot carry to cmd.
+const std::wstring kBatchNames[] = {
+    LR"(C:\Tools\run.bat)", L"X.CMD", L"run.bat. .",       L"run.cmd ", LR"(C:\R&D (x)^\r.Bat)",
+    L"C:\\a b\\\u00E9.cmd", L".bat",  LR"(C:\100%\x.bat)",
+};
+
+// Whether cmd reads the list on its way: element 0 is a batch file and the form starts it.
+bool ThroughCmd(const List &list, QuoteForm form) {
+  return form != QuoteForm::kSh && !list.empty() && text::IsBatchFile(list[0]);
+}
+
+std::size_t QuoteCount(const List &list) {
+  std::size_t quotes = 0;
+  for (const std::wstring &element : list)
+    quotes += static_cast<std::size_t>(std::count(element.begin(), element.end(), L'"'));
+  return quotes;
+}
+
+// The last element holding a quote.
+std::size_t LastQuoted(const List &list) {
+  std::size_t last = 0;
+  for (std::size_t k = 0; k < list.size(); ++k)
+    if (Holds(list[k], L"\""))
+      last = k;
+  return last;
+}
+
+std::size_t Longest(QuoteForm form, bool throughCmd) {
+  if (form == QuoteForm::kCmd)
+    return text::kLongestCmdLine;
+  // cmd's own limit, less what Wine wraps around the line: C:\windows\system32\cmd.exe /s/c "".
+  return throughCmd ? text::kLongestCmdLine - 35 : text::kLongestCreateProcessLine;
 }
 
 // Whether the refusal is one the list really calls for.
@@ -131,14 +166,16 @@ bool Justified(const text::QuotedLine &quoted, const List &list, QuoteForm form)
   case Refusal::kEmptyProgram:
     return form == QuoteForm::kSh && quoted.element == 0 && element.empty();
   case Refusal::kLineBreak:
-    return form == QuoteForm::kCmd && Holds(element, L"\r\n\x1A");
+    return (form == QuoteForm::kCmd || ThroughCmd(list, form)) && Holds(element, L"\r\n\x1A");
   case Refusal::kUnencodable:
     // Every form but sh prints its line as text.
     return (form != QuoteForm::kSh && HasLoneSurrogate(element, false)) ||
            (form == QuoteForm::kSh && HasLoneSurrogate(element, true));
-  case Refusal::kBatchTarget:
-    return form != QuoteForm::kSh && text::IsBatchFile(list[0]) &&
-           Holds(element, L"&|<>^()%!\"\r\n");
+  case Refusal::kBatchPercent:
+    return ThroughCmd(list, form) && Holds(element, L"%");
+  case Refusal::kBatchOddQuotes:
+    return ThroughCmd(list, form) && QuoteCount(list) % 2 == 1 &&
+           quoted.element == LastQuoted(list);
   case Refusal::kProgramPattern:
   case Refusal::kLauncherBreaks:
     return false; // the powershell form's alone (powershell_fuzz.cpp)
@@ -146,7 +183,8 @@ bool Justified(const text::QuotedLine &quoted, const List &list, QuoteForm form)
     std::size_t shortest = list.size() - 1; // the blanks between elements
     for (const std::wstring &e : list)
       shortest += e.size();
-    return form != QuoteForm::kSh && quoted.length > Longest(form) && quoted.length >= shortest;
+    return form != QuoteForm::kSh && quoted.length > Longest(form, ThroughCmd(list, form)) &&
+           quoted.length >= shortest;
   }
   }
   return false;
@@ -157,16 +195,28 @@ bool Refusable(const List &list, QuoteForm form) {
   if (list.empty() || (form == QuoteForm::kSh && list[0].empty()) ||
       (form != QuoteForm::kSh && Holds(list[0], L"\"")))
     return true;
-  // A batch file's list reaches cmd, which acts on these.
-  const bool batch = form != QuoteForm::kSh && text::IsBatchFile(list[0]);
+  // A batch file's list reaches cmd, which may expand a % and cannot take a line break, and whose
+  // quoting an odd number of quotes would leave open.
+  const bool batch = ThroughCmd(list, form);
+  if (batch && QuoteCount(list) % 2 == 1)
+    return true;
   for (const std::wstring &element : list)
-    if (element.find(L'\0') != std::wstring::npos ||
-        (batch && Holds(element, L"&|<>^()%!\"\r\n")) ||
+    if (element.find(L'\0') != std::wstring::npos || (batch && Holds(element, L"%\r\n\x1A")) ||
         (form == QuoteForm::kCmd && Holds(element, L"\r\n\x1A")) ||
         (form != QuoteForm::kSh && HasLoneSurrogate(element, false)) ||
         (form == QuoteForm::kSh && HasLoneSurrogate(element, true)))
       return true;
   return false;
+}
+
+void CheckThroughCmd(const std::wstring &line, const List &list, QuoteForm form) {
+  // The arguments line goes after the program, quoted, as the help asks.
+  const std::wstring whole = form == QuoteForm::kArguments ? L"\"" + list[0] + L"\" " + line : line;
+  const std::optional<std::wstring> rest = fuzz::BatchRest(whole, list[0]);
+  Check(rest.has_value(), "a line on which cmd acts on its way to a batch file");
+  const List arguments(list.begin() + 1, list.end());
+  for (const SplitRules rules : kRules)
+    Check(text::SplitArguments(*rest, rules) == arguments, "a batch file forwards another list");
 }
 
 void CheckDelivers(const std::wstring &line, const List &list, QuoteForm form) {
@@ -187,8 +237,11 @@ void FuzzList(const List &list) {
     const text::QuotedLine quoted = text::QuoteCommandLine(list, form);
     if (quoted.refusal == Refusal::kNone) {
       Check(!Refusable(list, form), "a list accepted that the form cannot carry");
-      Check(form == QuoteForm::kSh || quoted.line.size() <= Longest(form), "a line too long");
+      Check(form == QuoteForm::kSh || quoted.line.size() <= Longest(form, ThroughCmd(list, form)),
+            "a line too long");
       CheckDelivers(quoted.line, list, form);
+      if (ThroughCmd(list, form))
+        CheckThroughCmd(quoted.line, list, form);
     } else {
       Check(quoted.line.empty(), "a refusal with a line");
       Check(Justified(quoted, list, form), "a refusal the list does not call for");
@@ -227,5 +280,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
       list.back().push_back(units[i]);
   }
   FuzzList(list);
+  if (!text::IsBatchFile(list[0])) {
+    list[0] = kBatchNames[count % std::size(kBatchNames)];
+    FuzzList(list);
+  }
   return 0;
 }

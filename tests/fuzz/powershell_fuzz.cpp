@@ -5,11 +5,13 @@
 //   every model of every version and mode reads back to the list, or refuse for a reason the list
 //   really has. PowerShell's reading of the line and the Legacy builders are modelled here again on
 //   their own, apart from the code under test.
+#include "tests/fuzz/batch_model.h"
 #include "text/codec.h"
 #include "text/command_line.h"
 #include "text/forms.h"
 #include "text/quote.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -133,8 +135,9 @@ bool Justified(const text::QuotedLine &quoted, const List &list) {
   const std::wstring &element = list[quoted.element];
   switch (quoted.refusal) {
   case Refusal::kNone:
-  case Refusal::kLineBreak:
     return false;
+  case Refusal::kLineBreak: // only a batch file's, which ends a line of cmd's
+    return text::IsBatchFile(list[0]) && Holds(element, L"\r\n\x1A");
   case Refusal::kNul:
     return element.find(L'\0') != std::wstring::npos;
   case Refusal::kQuoteInProgram:
@@ -143,8 +146,14 @@ bool Justified(const text::QuotedLine &quoted, const List &list) {
     return quoted.element == 0 && element.empty();
   case Refusal::kUnencodable:
     return HasLoneSurrogate(element);
-  case Refusal::kBatchTarget:
-    return text::IsBatchFile(list[0]) && Holds(element, L"&|<>^()%!\"\r\n");
+  case Refusal::kBatchPercent:
+    return text::IsBatchFile(list[0]) && Holds(element, L"%");
+  case Refusal::kBatchOddQuotes: {
+    std::size_t quotes = 0;
+    for (std::size_t k = 1; k < list.size(); ++k)
+      quotes += static_cast<std::size_t>(std::count(list[k].begin(), list[k].end(), L'"'));
+    return text::IsBatchFile(list[0]) && quotes % 2 == 1 && Holds(element, L"\"");
+  }
   case Refusal::kProgramPattern:
     return quoted.element == 0 && Holds(element, L"[]*?`");
   case Refusal::kLauncherBreaks:
@@ -157,7 +166,7 @@ bool Justified(const text::QuotedLine &quoted, const List &list) {
     for (const std::wstring &e : list)
       shortest += e.size();
     return quoted.length > quoted.limit && quoted.length >= shortest &&
-           quoted.limit == (text::IsBatchFile(list[0]) ? text::kLongestCmdLine
+           quoted.limit == (text::IsBatchFile(list[0]) ? text::kLongestBatchLine
                                                        : text::kLongestCreateProcessLine);
   }
   }
@@ -178,6 +187,14 @@ void CheckLine(const std::wstring &line, const List &list) {
     const std::wstring built = L"\"" + list[0] + L"\" " + Legacy(*strings, windowsPowerShell);
     for (const SplitRules rules : text::kBothSplitters)
       Check(text::SplitCommandLine(built, rules) == list, "a Legacy builder breaks the line");
+    if (!text::IsBatchFile(list[0]))
+      continue;
+    // cmd reads a batch file's command line on its way, and the batch file pastes %* again.
+    const std::optional<std::wstring> rest = fuzz::BatchRest(built, list[0]);
+    Check(rest.has_value(), "a line on which cmd acts on its way to a batch file");
+    for (const SplitRules rules : text::kBothSplitters)
+      Check(text::SplitArguments(*rest, rules) == List(list.begin() + 1, list.end()),
+            "a batch file forwards another list");
   }
 }
 
