@@ -441,6 +441,34 @@ std::string Entries(Section section) {
   return text;
 }
 
+// What the forms that start a batch file through cmd do for one, and what they assume.
+std::string BatchFiles() {
+  std::vector<std::string> forms;
+  for (const text::FormRow &form : text::Forms())
+    if (form.runsBatchFiles)
+      forms.emplace_back(form.name);
+  return "Batch files: when the program's name ends in .bat or .cmd (in any case, once the "
+         "trailing dots and\nspaces Windows strips are gone), CreateProcess runs it through cmd, "
+         "which reads the line again.\n" +
+         Joined(forms, " and ") +
+         " then write a line on which cmd runs the batch file\nand nothing else, and which a "
+         "batch file forwarding %* hands on as exactly the list: the program\nin quotes, every "
+         "argument that is empty or holds a blank , ; = & | < > ^ ( ) in quotes, and a quote\n"
+         "added where one inside an argument would turn cmd's quoting around. Refused: any %, an "
+         "odd\nnumber of quotes in the arguments, CR, LF, Ctrl-Z, a line past " +
+         std::to_string(text::kLongestBatchLine) +
+         " units. Put an arguments line\nafter the program in quotes; write a cmd line in a batch "
+         "file "
+         "without call, which would read\nthe arguments again. Assumed: command extensions on "
+         "(else there is no %*), delayed expansion off\n(else !NAME! expands), and %* pasted "
+         "outside quotes of the batch file's own; an AutoRun command\nmay run first (the cmd "
+         "CreateProcess starts gets no /d). %1 to %9 are the arguments as the line\nwrites them, "
+         "and %~1 to %~9 without their outer quotes only: a quoted argument keeps the\n"
+         "backslashes doubled before its closing quote. --split shows, for a batch file, %0 to "
+         "%9 as cmd\ngives them, their count, %* and a warning for each thing cmd would act on; "
+         "a warning makes\nevery view exit with 1.\n";
+}
+
 } // namespace
 
 std::string Usage() {
@@ -454,11 +482,12 @@ std::string Usage() {
          Entry("(nothing)", "the program and each argument between [ and ], with <TAB>, <CR>, "
                             "<LF>,\n<U+XXXX> for characters that would not show or could be "
                             "mistaken, <0xXX>\nfor a byte that is not UTF-8, and << for <") +
-         Entries(Section::kHow) + "\n" + Entries(Section::kOther) +
+         Entries(Section::kHow) + "\n" + BatchFiles() + "\n" + Entries(Section::kOther) +
          "\nExit status: 0 a whole record read in only one way, shown or matched, or a list "
-         "shown, matched\nor quoted; 1 shown but uncertain (cut short, ambiguous, or a return "
-         "code that does not fit the\ncount), or not matched; 2 no log, not a record, a list no "
-         "line can deliver, a usage error, or\noutput that could not be written.\n";
+         "shown, matched\nor quoted; 1 shown but uncertain (cut short, ambiguous, a return code "
+         "that does not fit the\ncount, or a batch file's line on which cmd would act), or not "
+         "matched; 2 no log, not a record,\na list no line can deliver, a usage error, or output "
+         "that could not be written.\n";
 }
 
 Options ParseOptions(const std::vector<WideString> &arguments, bool byteEscapes) {

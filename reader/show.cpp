@@ -84,6 +84,35 @@ void AppendJsonList(std::string &json, const WideString &program,
   json += "]";
 }
 
+// The parameters cmd gives a batch file that it names as %0 to %9: more can be reached by shift.
+constexpr std::size_t kNamedParameters = 10;
+
+// A batch file's %0 to %9 as cmd gives them, how many there are after %0, %*, and the warnings.
+std::string BatchLines(const text::BatchView &batch, bool byteEscapes) {
+  const std::size_t count = batch.parameters.empty() ? 0 : batch.parameters.size() - 1;
+  std::string text = "Batch file: " + std::to_string(count) +
+                     (count == 1 ? " parameter" : " parameters") + ", as cmd gives them.\n";
+  for (std::size_t i = 0; i < batch.parameters.size() && i < kNamedParameters; ++i)
+    text += "%" + std::to_string(i) + " " + Bracketed(batch.parameters[i], byteEscapes) + "\n";
+  text += "%* " + Bracketed(batch.rest, byteEscapes) + "\n";
+  for (const std::wstring &warning : batch.warnings)
+    text += "Warning: " + text::Visible(warning, byteEscapes) + "\n";
+  return text;
+}
+
+// ,"batch":{"parameters":[...],"rest":...,"warnings":[...]}
+std::string JsonBatch(const text::BatchView &batch) {
+  const auto array = [](const std::vector<std::wstring> &strings) {
+    std::string json = "[";
+    for (std::size_t i = 0; i < strings.size(); ++i)
+      json.append(i == 0 ? "" : ",").append(text::JsonString(strings[i]));
+    return json + "]";
+  };
+  return ",\"batch\":{\"parameters\":" + array(batch.parameters) +
+         ",\"rest\":" + text::JsonString(batch.rest) + ",\"warnings\":" + array(batch.warnings) +
+         "}";
+}
+
 } // namespace
 
 std::string ShownTime(const platform::SYSTEMTIME &time, char separator) {
@@ -131,6 +160,8 @@ std::string PlainListView(const ShownList &shown, bool byteEscapes) {
           (shown.line ? ", as the recorder's splitter reads the line.\n" : ", as given.\n");
   if (shown.runtime)
     text += RuntimeDiffers(*shown.runtime, byteEscapes) + ".\n";
+  if (shown.batch)
+    text += BatchLines(*shown.batch, byteEscapes);
   return WithEscapesNote(std::move(text), byteEscapes);
 }
 
@@ -176,6 +207,8 @@ std::string JsonListView(const ShownList &shown) {
     AppendJsonList(json, shown.runtime->program, shown.runtime->arguments);
     json += '}';
   }
+  if (shown.batch)
+    json += JsonBatch(*shown.batch);
   return json += "}\n";
 }
 

@@ -4,6 +4,7 @@
 #define TARNWHISTLE_READER_SHOW_H
 
 #include "reader/reading.h"
+#include "text/batch_view.h"
 
 #include <optional>
 #include <string>
@@ -39,13 +40,15 @@ std::string JsonView(const ShownLog &log);
 
 // A list that comes from a command line split, or from the reader's own arguments.
 struct ShownList {
-  std::optional<WideString> line;      // the command line, when the list comes from one
-  ArgumentList list;                   // by the recorder's rules
-  std::optional<ArgumentList> runtime; // by the C runtime's rules, where they give another list
+  std::optional<WideString> line;       // the command line, when the list comes from one
+  ArgumentList list;                    // by the recorder's rules
+  std::optional<ArgumentList> runtime;  // by the C runtime's rules, where they give another list
+  std::optional<text::BatchView> batch; // what a batch file the line starts receives from cmd
 };
 
-// The line, the program and each argument between [ and ], their count, and the C runtime's
-// list where it differs.
+// The line, the program and each argument between [ and ], their count, the C runtime's list
+// where it differs, and for a batch file %0 to %9, their count, %* and a warning for each thing
+// cmd would act on.
 std::string PlainListView(const ShownList &shown, bool byteEscapes);
 
 // One JSON object on one line: line, program, arguments, and c_runtime (program and arguments)

@@ -134,11 +134,15 @@ int StatusOf(const Subject &subject) {
   if (!subject.problem.empty())
     return kReaderFailed;
   if (subject.list)
-    return kReaderDone;
+    return subject.list->batch && !subject.list->batch->warnings.empty() ? kReaderUncertain
+                                                                         : kReaderDone;
   return Certain(subject.log->reading) ? kReaderDone : kReaderUncertain;
 }
 
-std::string WhyUncertain(const Subject &subject) {
+std::string WhyUncertain(const Subject &subject, bool byteEscapes) {
+  if (subject.list)
+    return "what the batch file receives depends on what cmd does: " +
+           text::Visible(subject.list->batch->warnings.front(), byteEscapes);
   const Reading &reading = subject.log->reading;
   if (!reading.complete)
     return "the record is cut short";
@@ -189,6 +193,7 @@ std::optional<Subject> ListSubject(const Options &options, std::string &problem)
   }
   shown.line = *line;
   shown.list = {split.front(), {split.begin() + 1, split.end()}};
+  shown.batch = text::ViewBatchLine(*line);
   const std::vector<WideString> runtime = text::SplitCommandLine(*line, text::SplitRules::kRuntime);
   if (runtime != split)
     shown.runtime = ArgumentList{runtime.front(), {runtime.begin() + 1, runtime.end()}};

@@ -29,11 +29,11 @@ const WideString &ProgramOf(const Subject &subject);
 const std::vector<WideString> &ArgumentsOf(const Subject &subject);
 
 // The status showing the subject gives: failed for a file that is no record, uncertain for a
-// reading that is not certain, else done.
+// reading that is not certain or a batch file's line on which cmd would act, else done.
 int StatusOf(const Subject &subject);
 
 // Why the subject's list is not certain, for a view that cannot say so beside what it prints.
-std::string WhyUncertain(const Subject &subject);
+std::string WhyUncertain(const Subject &subject, bool byteEscapes);
 
 // The log at the path, read.
 Subject LogSubject(const std::filesystem::path &path);

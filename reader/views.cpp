@@ -56,6 +56,9 @@ int PrintQuoted(Session &session, const WideString &program,
   if (!SplitsBack(quoted.line, elements, row))
     return Complain(session, "the line quoted would not deliver exactly this list, so it is not "
                              "printed (please report this)");
+  // Some hosts expand %NAME% before CreateProcess sees the line.
+  if (const std::string note = text::HostExpansionNote(quoted.line, row.form); !note.empty())
+    Complain(session, note, kReaderDone);
   if (row.output == text::Output::kText) {
     Say(session, text::ReceivedBytes(quoted.line, false) + "\n");
     return kReaderDone;
@@ -79,12 +82,15 @@ int Expect(Session &session, const Subject &subject) {
                      FirstDifference(log.reading, expected, session.byteEscapes) + "\n");
     return kReaderUncertain;
   }
-  // The recorder's reading decides; the C runtime's is worth knowing either way.
+  // The recorder's reading decides; the C runtime's is worth knowing either way, and what cmd
+  // would act on for a batch file makes it uncertain.
   const ShownList &shown = *subject.list;
   const std::string note =
       shown.runtime ? " (" + RuntimeDiffers(*shown.runtime, session.byteEscapes) + ")" : "";
-  const std::string difference =
+  std::string difference =
       ListDifference(shown.list.arguments, expected, "the line", session.byteEscapes);
+  if (difference.empty() && StatusOf(subject) != kReaderDone)
+    difference = "the arguments are as expected, but " + WhyUncertain(subject, session.byteEscapes);
   if (!difference.empty() || !note.empty())
     Say(session, (difference.empty() ? "the arguments are as expected" : difference) + note + "\n");
   return difference.empty() ? kReaderDone : kReaderUncertain;
@@ -124,9 +130,11 @@ int CannotShow(Session &session, const Subject &subject) {
 // -0 and --quote print only the bytes or the line, with no room to say that they might be
 // wrong: for an uncertain subject they print nothing, and say why.
 int NothingPrinted(Session &session, const Subject &subject, int status) {
+  const std::string what =
+      subject.log ? text::Visible(subject.log->file, session.byteEscapes) : "the line";
   return Complain(session,
-                  text::Visible(subject.log->file, session.byteEscapes) + ": " +
-                      WhyUncertain(subject) + ", so its arguments are not certain: nothing printed",
+                  what + ": " + WhyUncertain(subject, session.byteEscapes) +
+                      ", so its arguments are not certain: nothing printed",
                   status);
 }
 

@@ -154,6 +154,17 @@ TEST_F(ReaderRun, ListsFromALineOrTheArgumentsAreCertainUnlessTheyCannotBeDelive
       {{L"--quote=cmd", L"--args", L"run.bat", L"a&b"}, 0, "\"run.bat\" \"a&b\"\n"},
       {{L"--quote=cmd", L"--args", L"run.bat", L"a&b", L"100%"}, 2, "", "ARG[2] holds a %"},
       {{L"--args", L"p", L"a"}, 0, "Program: [p]\nARG[1] [a]\n1 argument, as given.\n"},
+      {{L"--quote=createprocess", L"--args", L"p", L"%PATH%"}, 0, "p %PATH%\n", "%PATH%, which"},
+      // What a batch file receives depends on what cmd does with the line.
+      {{L"--split", L"run.bat a"}, 0, "Line: [run.bat a]\n"},
+      {{L"--split", L"run.bat a", L"--quote"}, 0, "'run.bat' a\n"},
+      {{L"--split", L"run.bat a>x"}, 1, "Line: [run.bat a>x]\n"},
+      {{L"--split", L"run.bat a>x", L"--json"}, 1, "{\"line\":"},
+      {{L"--split", L"run.bat a>x", L"-0"}, 1, "", "cmd would take >x as a redirection"},
+      {{L"--split", L"run.bat a>x", L"--quote"}, 1, "", "nothing printed"},
+      {{L"--split", L"run.bat a>x", L"--expect", L"--", L"a>x"},
+       1,
+       "the arguments are as expected, but what the batch file receives depends on what cmd does"},
       {{L"--args"}, 2, "", "--args needs the program, then its arguments (see --help)"},
   };
   for (const auto &c : cases) {

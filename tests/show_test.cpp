@@ -148,4 +148,29 @@ TEST(Show, AListSplitFromALineSaysWhereTheCRuntimeDiffers) {
   EXPECT_EQ(JsonListView(shown).substr(0, 12), "{\"line\":null");
 }
 
+// A batch file's parameters: %0 to %9 of however many, %*, and each warning, escaped as the rest.
+TEST(Show, ABatchFilesLineShowsWhatCmdGivesIt) {
+  std::vector<std::wstring> parameters = {L"run.bat"};
+  for (int i = 1; i <= 11; ++i)
+    parameters.push_back(L"p" + std::to_wstring(i));
+  const ShownList shown{L"run.bat x",
+                        {L"run.bat", {L"x"}},
+                        std::nullopt,
+                        text::BatchView{parameters, L"p1 \"a\tb\"", {L"cmd would run <x>"}}};
+  const std::string plain = PlainListView(shown, false);
+  EXPECT_NE(plain.find("\nBatch file: 11 parameters, as cmd gives them.\n%0 [run.bat]\n%1 [p1]\n"),
+            std::string::npos)
+      << plain;
+  EXPECT_NE(plain.find("\n%9 [p9]\n%* [p1 \"a<TAB>b\"]\nWarning: cmd would run <<x>\n"),
+            std::string::npos)
+      << plain;
+  EXPECT_EQ(plain.find("p10"), std::string::npos);
+  const std::string json = JsonListView(shown);
+  EXPECT_NE(json.find(",\"batch\":{\"parameters\":[\"run.bat\",\"p1\","), std::string::npos);
+  EXPECT_NE(
+      json.find("\"p11\"],\"rest\":\"p1 \\\"a\\tb\\\"\",\"warnings\":[\"cmd would run <x>\"]}}\n"),
+      std::string::npos)
+      << json;
+}
+
 } // namespace reader
