@@ -4,5 +4,5 @@
 
 int main(int argc, char **argv) {
   platform::SetProcessArguments(argc, argv);
-  return RunRecorder();
+  return recorder::RunRecorder();
 }

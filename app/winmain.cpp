@@ -11,4 +11,4 @@
 #include "recorder/run.h"
 
 // The recorder reads the wide command line itself; the narrow one here would lose characters.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return RunRecorder(); }
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return recorder::RunRecorder(); }

@@ -16,6 +16,9 @@
 
 namespace {
 
+using platform::WideString;
+using reader::RecordBytes;
+
 // The units a line of the record takes besides its value: "ARG[", the index, "] = ", CR LF.
 std::size_t LineUnits(std::size_t index, std::size_t valueUnits) {
   return std::to_wstring(index).size() + valueUnits + 10;

@@ -27,8 +27,8 @@ constexpr auto kLongestWindow = std::chrono::milliseconds(100);
 
 // Named as the recorder names its logs, whatever the time in the name.
 bool IsLogName(const platform::WideString &name) {
-  return name.size() > LOG_PREFIX.size() + LOG_EXTENSION.size() && name.starts_with(LOG_PREFIX) &&
-         name.ends_with(LOG_EXTENSION);
+  return name.size() > recorder::LOG_PREFIX.size() + recorder::LOG_EXTENSION.size() &&
+         name.starts_with(recorder::LOG_PREFIX) && name.ends_with(recorder::LOG_EXTENSION);
 }
 
 // Whether the file is as complete as it will get.
@@ -62,7 +62,7 @@ std::vector<WideString> Named(const std::set<WideString> &ids) {
 } // namespace
 
 std::optional<fs::path> RecorderFolder() {
-  const std::optional<platform::WideString> directory = GetTempDirectory();
+  const std::optional<platform::WideString> directory = recorder::GetTempDirectory();
   if (!directory)
     return std::nullopt;
   return platform::PathOf(*directory);

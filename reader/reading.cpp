@@ -42,6 +42,22 @@
 #include <cstdio>
 #include <limits>
 
+namespace reader {
+
+// The record's own literals and its status rule, which reading it takes apart.
+using recorder::ArgumentLine;
+using recorder::ComputeExitStatus;
+using recorder::kArgumentLinePrefix;
+using recorder::kArgumentValueSeparator;
+using recorder::kByteOrderMark;
+using recorder::kLineEnd;
+using recorder::kProgramLinePrefix;
+using recorder::kQuote;
+using recorder::kReturnCodeLinePrefix;
+using recorder::kSpace;
+using recorder::ProgramLine;
+using recorder::ReturnCodeLine;
+
 namespace {
 
 using text::LittleEndianUnits;
@@ -727,3 +743,5 @@ bool ShowsExactly(std::string_view bytes, const Reading &reading,
   return Certain(reading) && reading.arguments == expected &&
          bytes == RecordBytes(reading.program, expected);
 }
+
+} // namespace reader

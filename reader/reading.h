@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+namespace reader {
+
 using platform::WideString;
 
 // Larger than any record: the longest Windows command line gives under 1 MiB, and Linux caps the
@@ -67,5 +69,7 @@ std::string RecordBytes(std::wstring_view program, const std::vector<WideString>
 // certain, its arguments are these, and the file is byte for byte their record.
 bool ShowsExactly(std::string_view bytes, const Reading &reading,
                   const std::vector<WideString> &expected);
+
+} // namespace reader
 
 #endif

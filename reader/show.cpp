@@ -90,13 +90,19 @@ constexpr std::size_t kNamedParameters = 10;
 // A batch file's %0 to %9 as cmd gives them, how many there are after %0, %*, and the warnings.
 std::string BatchLines(const text::BatchView &batch, bool byteEscapes) {
   const std::size_t count = batch.parameters.empty() ? 0 : batch.parameters.size() - 1;
-  std::string text = "Batch file: " + std::to_string(count) +
-                     (count == 1 ? " parameter" : " parameters") + ", as cmd gives them.\n";
+  std::string text = "Batch file: ";
+  text.append(std::to_string(count))
+      .append(count == 1 ? " parameter" : " parameters")
+      .append(", as cmd gives them.\n");
   for (std::size_t i = 0; i < batch.parameters.size() && i < kNamedParameters; ++i)
-    text += "%" + std::to_string(i) + " " + Bracketed(batch.parameters[i], byteEscapes) + "\n";
-  text += "%* " + Bracketed(batch.rest, byteEscapes) + "\n";
+    text.append("%")
+        .append(std::to_string(i))
+        .append(" ")
+        .append(Bracketed(batch.parameters[i], byteEscapes))
+        .append("\n");
+  text.append("%* ").append(Bracketed(batch.rest, byteEscapes)).append("\n");
   for (const std::wstring &warning : batch.warnings)
-    text += "Warning: " + text::Visible(warning, byteEscapes) + "\n";
+    text.append("Warning: ").append(text::Visible(warning, byteEscapes)).append("\n");
   return text;
 }
 

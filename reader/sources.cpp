@@ -155,7 +155,7 @@ Subject LogSubject(const fs::path &path) {
   Subject subject;
   std::optional<std::string> bytes = ReadLogBytes(path, subject.problem);
   ShownLog log{platform::UnitsOf(path),
-               TimeOfLogName(platform::UnitsOf(path.filename())),
+               recorder::TimeOfLogName(platform::UnitsOf(path.filename())),
                {},
                OwnerName(path)};
   if (bytes) {

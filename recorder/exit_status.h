@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+namespace recorder {
+
 using ExitStatus = std::int32_t;
 
 // Failures share their values with argument counts; only the log file tells them apart.
@@ -16,5 +18,7 @@ constexpr ExitStatus kMaximumCount = 255;
 // 10 when the vector holds at most element 0, otherwise the number of arguments (count - 1),
 // capped at 255.
 ExitStatus ComputeExitStatus(std::int32_t count);
+
+} // namespace recorder
 
 #endif

@@ -5,6 +5,8 @@
 #include <iomanip>
 #include <sstream>
 
+namespace recorder {
+
 std::optional<WideString> GetTempDirectory() {
   wchar_t buffer[platform::MAX_PATH] = {};
   const platform::DWORD length = platform::GetTempPathW(platform::MAX_PATH, buffer);
@@ -75,3 +77,5 @@ LogFile OpenLogFile(const WideString &path) {
                                nullptr, platform::CREATE_ALWAYS, platform::FILE_ATTRIBUTE_NORMAL,
                                nullptr);
 }
+
+} // namespace recorder

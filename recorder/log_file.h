@@ -8,7 +8,10 @@
 #include <optional>
 #include <string_view>
 
+namespace recorder {
+
 using platform::WideString;
+
 using LogFile = platform::HANDLE;
 
 // The temporary-files directory as the platform gives it, ending in its separator; nothing when
@@ -31,5 +34,7 @@ WideString BuildLogPath(WideString directory, const WideString &timestamp);
 // Creates the file, replacing an earlier one of this user's of the same name, open for writing
 // and shared only for reading. INVALID_HANDLE_VALUE when it cannot be created.
 LogFile OpenLogFile(const WideString &path);
+
+} // namespace recorder
 
 #endif

@@ -7,11 +7,15 @@
 #include <cstddef>
 #include <string_view>
 
+namespace recorder {
+
 constexpr std::wstring_view LOG_PREFIX = L"Tarnwhistle_";
 constexpr std::wstring_view LOG_EXTENSION = L".log";
 
 // The length of a timestamp, YYYY-MM-DD_hh-mm-ss, for the years 0 to 9999 (later years take more
 // digits).
 constexpr std::size_t LOG_TIMESTAMP_LENGTH = 19;
+
+} // namespace recorder
 
 #endif

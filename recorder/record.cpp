@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+namespace recorder {
+
 namespace {
 
 // A fresh stream for one line, its buffer reserved up front so that assembling the line allocates
@@ -68,3 +70,5 @@ void WriteRecord(LogFile file, ArgumentVector arguments, ExitStatus status) {
     WriteRecordLine(file, ArgumentLine(index, arguments[index]));
   WriteRecordLine(file, ReturnCodeLine(status));
 }
+
+} // namespace recorder

@@ -8,6 +8,10 @@
 #include <span>
 #include <string_view>
 
+namespace recorder {
+
+using platform::WideString;
+
 // The split command line: element 0 is the program as invoked, then the arguments in order.
 using ArgumentVector = std::span<wchar_t *const>;
 
@@ -40,5 +44,7 @@ void WriteRecordLine(LogFile file, const WideString &line);
 // Writes the byte-order mark, the program line, one line per argument and the return-code line,
 // one write each; a failed write does not stop the ones after it.
 void WriteRecord(LogFile file, ArgumentVector arguments, ExitStatus status);
+
+} // namespace recorder
 
 #endif

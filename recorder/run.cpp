@@ -10,6 +10,8 @@
 #include <optional>
 #include <utility>
 
+namespace recorder {
+
 namespace {
 
 void ReleaseArguments(wchar_t **block) { platform::LocalFree(block); }
@@ -42,3 +44,5 @@ ExitStatus RunRecorder() {
   platform::CloseHandle(file);
   return status;
 }
+
+} // namespace recorder

@@ -4,9 +4,13 @@
 
 #include "recorder/exit_status.h"
 
+namespace recorder {
+
 // Splits the process's command line, creates the log file in the temporary-files directory,
 // writes the record and returns the status for the process to exit with. Reads nothing from the
 // process entry, so it can be called from any entry point.
 ExitStatus RunRecorder();
+
+} // namespace recorder
 
 #endif

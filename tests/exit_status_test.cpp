@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <limits>
 
+namespace recorder {
+
 TEST(ExitStatus, IsTheArgumentCountTenWhenThereAreNoneAndAtMost255) {
   const struct {
     std::int32_t count;
@@ -27,3 +29,5 @@ TEST(ExitStatus, IsTheArgumentCountTenWhenThereAreNoneAndAtMost255) {
   for (const auto &c : cases)
     EXPECT_EQ(ComputeExitStatus(c.count), c.status) << "count " << c.count;
 }
+
+} // namespace recorder

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace recorder {
+
 TEST(LogFile, TimestampIsTheLocalTimeZeroPadded) {
   const struct {
     platform::SYSTEMTIME time;
@@ -118,3 +120,5 @@ TEST(LogFile, ReadsATimeBackOnlyFromANameItGives) {
     }
   }
 }
+
+} // namespace recorder

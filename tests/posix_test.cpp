@@ -47,7 +47,7 @@ TEST(PosixPlatform, SplitsArgvIntoOneBlockAndFailsOnAnEmptyOne) {
   // An empty argv is a split failure for the whole run, with nothing else done.
   const std::string folder = NewFolder();
   ASSERT_EQ(setenv("TMPDIR", folder.c_str(), 1), 0);
-  EXPECT_EQ(RunRecorder(), 1);
+  EXPECT_EQ(recorder::RunRecorder(), 1);
   EXPECT_EQ(rmdir(folder.c_str()), 0) << "the run left something in " << folder;
 }
 

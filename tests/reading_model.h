@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace model {
+namespace reader::model {
 
 struct Reading {
   std::u16string program;
@@ -146,7 +146,7 @@ inline std::string Disagreement(std::string_view bytes, const ReadOutcome &outco
     return outcome.problem.empty() ? "read a file that no reading fits" : "";
   if (!outcome.problem.empty())
     return "refused a file that " + std::to_string(count) + " readings fit: " + outcome.problem;
-  const ::Reading &reading = outcome.reading;
+  const reader::Reading &reading = outcome.reading;
   if (reading.readings != std::min<std::uint64_t>(count, kManyReadings))
     return "counted " + std::to_string(reading.readings) + " readings, not " +
            std::to_string(count);
@@ -176,6 +176,6 @@ inline std::string Disagreement(std::string_view bytes, const ReadOutcome &outco
   return "";
 }
 
-} // namespace model
+} // namespace reader::model
 
 #endif

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace reader {
+
 namespace {
 
 std::wstring Units(std::u16string_view text) { return std::wstring(text.begin(), text.end()); }
@@ -289,3 +291,5 @@ TEST(Reading, ACutRecordIsReadAsCutShortAtEveryByte) {
     EXPECT_FALSE(outcome.reading.complete) << cut;
   }
 }
+
+} // namespace reader

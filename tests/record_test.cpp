@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace recorder {
+
 namespace {
 
 // Test text as code units, so that it means the same whatever the size of wchar_t.
@@ -112,3 +114,5 @@ TEST(Record, ManyArgumentsEachGetTheirLineAndTheCappedStatus) {
   EXPECT_EQ(Writes().size(), 303u);
   EXPECT_EQ(WrittenBytes(), expected::Log(expected::Lines(u"rec.exe", arguments, 255)));
 }
+
+} // namespace recorder

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace recorder {
+
 namespace {
 
 using Operations = std::vector<std::string>;
@@ -114,3 +116,5 @@ TEST(Run, FailedWritesNeitherStopTheRecordNorChangeTheStatus) {
   EXPECT_EQ(fake::Operations(), SuccessfulRun(4));
   EXPECT_EQ(fake::Calls().end()[-3].bytes, expected::LittleEndian(u"ReturnCode = 4\r\n"));
 }
+
+} // namespace recorder

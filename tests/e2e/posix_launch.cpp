@@ -183,17 +183,18 @@ std::string LocalTimestamp(int shiftSeconds) {
 }
 
 const std::string &LogPrefix() {
-  static const std::string prefix(LOG_PREFIX.begin(), LOG_PREFIX.end());
+  static const std::string prefix(recorder::LOG_PREFIX.begin(), recorder::LOG_PREFIX.end());
   return prefix;
 }
 
 const std::string &LogExtension() {
-  static const std::string extension(LOG_EXTENSION.begin(), LOG_EXTENSION.end());
+  static const std::string extension(recorder::LOG_EXTENSION.begin(),
+                                     recorder::LOG_EXTENSION.end());
   return extension;
 }
 
 std::string StampOf(const std::string &name) {
-  return name.substr(LogPrefix().size(), LOG_TIMESTAMP_LENGTH);
+  return name.substr(LogPrefix().size(), recorder::LOG_TIMESTAMP_LENGTH);
 }
 
 void RemoveTree(const std::string &folder) {
@@ -242,7 +243,9 @@ void Test::ExpectOneLog(const std::string &folder, const Outcome &outcome,
   const std::vector<std::string> files = FilesIn(folder);
   ASSERT_EQ(files.size(), 1u) << "files in " << folder;
   const std::string &name = files[0];
-  ASSERT_EQ(name.size(), LogPrefix().size() + LOG_TIMESTAMP_LENGTH + LogExtension().size()) << name;
+  ASSERT_EQ(name.size(),
+            LogPrefix().size() + recorder::LOG_TIMESTAMP_LENGTH + LogExtension().size())
+      << name;
   EXPECT_EQ(name.substr(0, LogPrefix().size()), LogPrefix()) << name;
   EXPECT_EQ(name.substr(name.size() - LogExtension().size()), LogExtension()) << name;
   const std::string stamp = StampOf(name);

@@ -169,7 +169,7 @@ TEST_F(WindowsBatch, ALonePercentReachesAForwardingBatchFileOnlyOnWindows) {
     List arrives = launch::UnderWine() ? c.wine : c.windows;
     for (std::wstring &argument : arrives)
       argument = Replaced(argument, L"PWNED", pwned);
-    const int status = arrives.empty() ? kNoArguments : static_cast<int>(arrives.size());
+    const int status = arrives.empty() ? recorder::kNoArguments : static_cast<int>(arrives.size());
     ExpectOneLog(logs, outcome, launch::RecordOf(launch::ProgramPath(), arrives, status));
     EXPECT_EQ(GetFileAttributesW(pwned.c_str()) != INVALID_FILE_ATTRIBUTES,
               launch::UnderWine() && c.wineRunsMore);

@@ -216,7 +216,7 @@ std::wstring LocalTimestamp(int shiftSeconds) {
 }
 
 std::wstring StampOf(const std::wstring &name) {
-  return name.substr(LOG_PREFIX.size(), LOG_TIMESTAMP_LENGTH);
+  return name.substr(recorder::LOG_PREFIX.size(), recorder::LOG_TIMESTAMP_LENGTH);
 }
 
 void RemoveTree(const std::wstring &folder) {
@@ -368,10 +368,12 @@ void Test::ExpectOneLog(const std::wstring &folder, const Outcome &outcome,
   const std::vector<std::wstring> files = FilesIn(folder);
   ASSERT_EQ(files.size(), 1u) << "files in " << Narrow(folder);
   const std::wstring &name = files[0];
-  ASSERT_EQ(name.size(), LOG_PREFIX.size() + LOG_TIMESTAMP_LENGTH + LOG_EXTENSION.size())
+  ASSERT_EQ(name.size(), recorder::LOG_PREFIX.size() + recorder::LOG_TIMESTAMP_LENGTH +
+                             recorder::LOG_EXTENSION.size())
       << Narrow(name);
-  EXPECT_EQ(name.substr(0, LOG_PREFIX.size()), LOG_PREFIX) << Narrow(name);
-  EXPECT_EQ(name.substr(name.size() - LOG_EXTENSION.size()), LOG_EXTENSION) << Narrow(name);
+  EXPECT_EQ(name.substr(0, recorder::LOG_PREFIX.size()), recorder::LOG_PREFIX) << Narrow(name);
+  EXPECT_EQ(name.substr(name.size() - recorder::LOG_EXTENSION.size()), recorder::LOG_EXTENSION)
+      << Narrow(name);
   const std::wstring stamp = StampOf(name);
   EXPECT_LE(outcome.before, stamp) << Narrow(name) << " is named before the run started";
   EXPECT_GE(outcome.after, stamp) << Narrow(name) << " is named after the run ended";

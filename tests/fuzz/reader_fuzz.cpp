@@ -25,6 +25,8 @@
 #include <string_view>
 #include <vector>
 
+namespace reader {
+
 namespace {
 
 constexpr std::size_t kMostArguments = 4000;
@@ -101,7 +103,7 @@ void FuzzRoundTrip(std::string_view data) {
       vector.emplace_back();
   }
   fake::Reset({.arguments = vector});
-  RunRecorder();
+  recorder::RunRecorder();
   std::string bytes;
   for (const fake::Call &call : fake::Calls())
     if (call.operation == "WriteFile")
@@ -141,13 +143,15 @@ void FuzzRoundTrip(std::string_view data) {
 
 } // namespace
 
+} // namespace reader
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   if (size == 0)
     return 0;
   const std::string_view rest(reinterpret_cast<const char *>(data) + 1, size - 1);
   if (data[0] % 2 == 0)
-    FuzzFile(rest);
+    reader::FuzzFile(rest);
   else
-    FuzzRoundTrip(rest);
+    reader::FuzzRoundTrip(rest);
   return 0;
 }

@@ -71,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     vector.emplace_back(argument.begin(), argument.end());
   fake::Reset({.arguments = vector});
 
-  const int status = RunRecorder();
+  const int status = recorder::RunRecorder();
   const std::size_t count = arguments.size();
   Check(status == (count <= 1        ? 10
                    : count - 1 > 255 ? 255
