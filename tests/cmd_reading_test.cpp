@@ -1,3 +1,4 @@
+#include "tests/shown_units.h"
 #include "text/cmd_reading.h"
 
 #include <gtest/gtest.h>
@@ -12,20 +13,6 @@ using text::CmdActKind;
 using text::CmdLineKind;
 using text::SplitRules;
 using List = std::vector<std::wstring>;
-
-std::string Shown(std::wstring_view units) {
-  std::string shown;
-  for (const wchar_t unit : units) {
-    if (unit >= 0x20 && unit < 0x7F) {
-      shown.push_back(static_cast<char>(unit));
-    } else {
-      shown.push_back('<');
-      shown += std::to_string(unit);
-      shown.push_back('>');
-    }
-  }
-  return shown;
-}
 
 // An act as kind and text, to compare whole lists of them.
 using Act = std::pair<CmdActKind, std::wstring>;

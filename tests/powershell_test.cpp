@@ -1,3 +1,4 @@
+#include "tests/shown_units.h"
 #include "text/forms.h"
 #include "text/quote.h"
 
@@ -37,20 +38,6 @@ std::wstring Call(std::wstring_view program, std::wstring_view arguments) {
 std::wstring Pinned(std::wstring_view passing, std::wstring_view call) {
   return L"& { $PSNativeCommandArgumentPassing = '" + std::wstring(passing) + L"'; " +
          std::wstring(call) + L" }";
-}
-
-std::string Shown(std::wstring_view units) {
-  std::string shown;
-  for (const wchar_t unit : units) {
-    if (unit >= 0x20 && unit < 0x7F) {
-      shown.push_back(static_cast<char>(unit));
-    } else {
-      shown.push_back('<');
-      shown += std::to_string(static_cast<unsigned>(unit));
-      shown.push_back('>');
-    }
-  }
-  return shown;
 }
 
 std::optional<std::wstring> Built(std::wstring_view line, Model model) {

@@ -7,6 +7,7 @@
 //   nothing on the way to the batch file and a batch file forwarding %* hands on the list. cmd's
 //   and the shell's readings are modelled here on their own, apart from the code under test.
 #include "tests/fuzz/batch_model.h"
+#include "tests/fuzz/input.h"
 #include "text/codec.h"
 #include "text/quote.h"
 
@@ -266,19 +267,9 @@ void FuzzLine(const wchar_t *units, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   const std::size_t count = size / 2;
-  // Exactly as many units as the input holds, so that reading past them is caught.
-  const std::unique_ptr<wchar_t[]> units(new wchar_t[count]);
-  for (std::size_t i = 0; i < count; ++i)
-    units[i] = static_cast<wchar_t>(data[2 * i] | data[2 * i + 1] << 8);
+  const std::unique_ptr<wchar_t[]> units = fuzz::UnitsOf(data, count);
   FuzzLine(units.get(), count);
-
-  List list(1);
-  for (std::size_t i = 0; i < count; ++i) {
-    if (units[i] == 0xFFFF)
-      list.emplace_back();
-    else
-      list.back().push_back(units[i]);
-  }
+  List list = fuzz::ListOf({units.get(), count});
   FuzzList(list);
   if (!text::IsBatchFile(list[0])) {
     list[0] = kBatchNames[count % std::size(kBatchNames)];

@@ -6,6 +6,7 @@
 //   really has. PowerShell's reading of the line and the Legacy builders are modelled here again on
 //   their own, apart from the code under test.
 #include "tests/fuzz/batch_model.h"
+#include "tests/fuzz/input.h"
 #include "text/codec.h"
 #include "text/command_line.h"
 #include "text/forms.h"
@@ -214,23 +215,12 @@ void FuzzList(const List &list) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   const std::size_t count = size / 2;
-  // Exactly as many units as the input holds, so that reading past them is caught.
-  const std::unique_ptr<wchar_t[]> units(new wchar_t[count]);
-  for (std::size_t i = 0; i < count; ++i)
-    units[i] = static_cast<wchar_t>(data[2 * i] | data[2 * i + 1] << 8);
+  const std::unique_ptr<wchar_t[]> units = fuzz::UnitsOf(data, count);
   const std::wstring_view line(units.get(), count);
   for (const SplitRules rules : text::kBothSplitters)
     text::ReadQuotedLine(line, QuoteForm::kPowerShell, rules);
   for (const text::forms::PowerShellModel &model : text::forms::PowerShellModels())
     text::forms::PowerShellCommandLine(line, model);
-
-  List list(1);
-  for (std::size_t i = 0; i < count; ++i) {
-    if (units[i] == 0xFFFF)
-      list.emplace_back();
-    else
-      list.back().push_back(units[i]);
-  }
-  FuzzList(list);
+  FuzzList(fuzz::ListOf(line));
   return 0;
 }
