@@ -40,10 +40,11 @@ std::string JsonView(const ShownLog &log);
 
 // A list that comes from a command line split, or from the reader's own arguments.
 struct ShownList {
-  std::optional<WideString> line;       // the command line, when the list comes from one
-  ArgumentList list;                    // by the recorder's rules
-  std::optional<ArgumentList> runtime;  // by the C runtime's rules, where they give another list
-  std::optional<text::BatchView> batch; // what a batch file the line starts receives from cmd
+  std::optional<WideString> line;      // the command line, when the list comes from one
+  ArgumentList list;                   // by the recorder's rules
+  std::optional<ArgumentList> runtime; // by the C runtime's rules, where they give another list
+  std::optional<text::BatchView> batch =
+      std::nullopt; // what a batch file the line starts receives from cmd
 };
 
 // The line, the program and each argument between [ and ], their count, the C runtime's list

@@ -138,7 +138,7 @@ TEST_F(ReaderRun, ListsFromALineOrTheArgumentsAreCertainUnlessTheyCannotBeDelive
   const struct {
     Arguments arguments;
     int status;
-    std::string output, error;
+    std::string output = {}, error = {};
     std::optional<std::string> input = "";
   } cases[] = {
       {{L"--split", L"p a \"b c\"", L"--json"},
