@@ -32,7 +32,7 @@ int ShowLogs(Session &session, const std::vector<std::filesystem::path> &paths) 
   for (std::size_t i = 0; i < paths.size(); ++i) {
     if (i > 0 && session.options.view == View::kPlain)
       Say(session, "\n");
-    const Subject subject = LogSubject(paths[i]);
+    const Subject subject = LogSubject(paths[i], session.options.view == View::kExpect);
     if (subject.problem.empty() || session.options.view == View::kList)
       session.newestRead = std::max(session.newestRead, platform::ModifiedTime(paths[i]));
     status = std::max(status, Show(session, subject));

@@ -13,10 +13,17 @@ namespace reader {
 
 namespace {
 
+// Appends the units, escaped, between [ and ].
+void AppendBracketed(std::string &out, std::wstring_view units, bool byteEscapes) {
+  out.push_back('[');
+  text::AppendVisible(out, units, byteEscapes);
+  out.push_back(']');
+}
+
 std::string Bracketed(std::wstring_view units, bool byteEscapes) {
-  std::string text = "[";
-  text += text::Visible(units, byteEscapes);
-  return text += "]";
+  std::string text;
+  AppendBracketed(text, units, byteEscapes);
+  return text;
 }
 
 std::string Arguments(std::size_t count) {
@@ -45,13 +52,17 @@ std::string OneReading(const Reading &reading, const WideString &program,
   return text;
 }
 
-// The program and each argument on a line of its own.
-std::string ListLines(const WideString &program, const std::vector<WideString> &arguments,
-                      bool byteEscapes) {
-  std::string text = "Program: " + Bracketed(program, byteEscapes) + "\n";
-  for (std::size_t i = 0; i < arguments.size(); ++i)
-    text += text::ArgumentLabel(i + 1) + " " + Bracketed(arguments[i], byteEscapes) + "\n";
-  return text;
+// Appends the program and each argument on a line of its own.
+void AppendListLines(std::string &text, const WideString &program,
+                     const std::vector<WideString> &arguments, bool byteEscapes) {
+  text.append("Program: ");
+  AppendBracketed(text, program, byteEscapes);
+  text.push_back('\n');
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    text.append(text::ArgumentLabel(i + 1)).push_back(' ');
+    AppendBracketed(text, arguments[i], byteEscapes);
+    text.push_back('\n');
+  }
 }
 
 // The text, and a line saying what its escapes stand for when it holds any.
@@ -135,7 +146,7 @@ std::string PlainView(const ShownLog &log, bool byteEscapes) {
     text += "Time: " + ShownTime(*log.time) + "\n";
   if (log.owner)
     text += "Owner: " + text::Visible(*log.owner, byteEscapes) + "\n";
-  text += ListLines(reading.program, reading.arguments, byteEscapes);
+  AppendListLines(text, reading.program, reading.arguments, byteEscapes);
   const std::string count = Arguments(reading.arguments.size());
   if (!reading.complete) {
     text += count + " so far: the record is cut short (the last line may be incomplete, and no "
@@ -161,7 +172,7 @@ std::string PlainListView(const ShownList &shown, bool byteEscapes) {
   std::string text;
   if (shown.line)
     text += "Line: " + Bracketed(*shown.line, byteEscapes) + "\n";
-  text += ListLines(shown.list.program, shown.list.arguments, byteEscapes);
+  AppendListLines(text, shown.list.program, shown.list.arguments, byteEscapes);
   text += Arguments(shown.list.arguments.size()) +
           (shown.line ? ", as the recorder's splitter reads the line.\n" : ", as given.\n");
   if (shown.runtime)

@@ -151,7 +151,7 @@ std::string WhyUncertain(const Subject &subject, bool byteEscapes) {
   return "its return code does not fit the count of its arguments";
 }
 
-Subject LogSubject(const fs::path &path) {
+Subject LogSubject(const fs::path &path, bool keepBytes) {
   Subject subject;
   std::optional<std::string> bytes = ReadLogBytes(path, subject.problem);
   ShownLog log{platform::UnitsOf(path),
@@ -164,6 +164,9 @@ Subject LogSubject(const fs::path &path) {
     log.reading = std::move(outcome.reading);
     if (!outcome.problem.empty())
       subject.problem = "not a record: " + outcome.problem;
+    // The reading holds copies of what it shows: a big log's bytes need not stay beside them.
+    if (!keepBytes)
+      std::string().swap(subject.bytes);
   }
   subject.log = std::move(log);
   return subject;

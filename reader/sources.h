@@ -18,7 +18,7 @@ namespace reader {
 // reader's own arguments.
 struct Subject {
   std::optional<ShownLog> log;
-  std::string bytes;   // the log's, as read
+  std::string bytes;   // the log's, as read, where they are kept
   std::string problem; // why the file is no record, or cannot be read
   std::optional<ShownList> list;
 };
@@ -35,8 +35,8 @@ int StatusOf(const Subject &subject);
 // Why the subject's list is not certain, for a view that cannot say so beside what it prints.
 std::string WhyUncertain(const Subject &subject, bool byteEscapes);
 
-// The log at the path, read.
-Subject LogSubject(const std::filesystem::path &path);
+// The log at the path, read; its bytes kept only when asked (--expect compares them).
+Subject LogSubject(const std::filesystem::path &path, bool keepBytes);
 
 // The list --split or --args gives, or why there is none.
 std::optional<Subject> ListSubject(const Options &options, std::string &problem);

@@ -44,6 +44,11 @@ std::string JsonOf(std::uint32_t point) {
 std::string Visible(std::wstring_view units, bool byteEscapes) {
   std::string out;
   out.reserve(units.size());
+  AppendVisible(out, units, byteEscapes);
+  return out;
+}
+
+void AppendVisible(std::string &out, std::wstring_view units, bool byteEscapes) {
   // A combining mark would draw on the view's own punctuation where the text starts (after a "["
   // or a ": ") or right after an escape, so there it is escaped too. Every escape, "<<" included,
   // starts with a "<" and nothing else does.
@@ -67,7 +72,6 @@ std::string Visible(std::wstring_view units, bool byteEscapes) {
       AppendUtf8(out, point);
     afterPunctuation = out[before] == '<';
   }
-  return out;
 }
 
 std::size_t JsonStringSize(std::wstring_view units) {
