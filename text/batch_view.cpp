@@ -5,6 +5,8 @@
 #include "text/cmd_reading.h"
 #include "text/command_line.h"
 
+#include <algorithm>
+
 namespace text {
 
 namespace {
@@ -57,6 +59,16 @@ std::optional<std::wstring_view> FurtherBatchFile(std::wstring_view line, std::s
   return std::nullopt;
 }
 
+// The program cmd starts: %0 without its quotes (it ends at a delimiter, and runs on past a
+// closing quote).
+std::wstring CmdProgram(const BatchView &view) {
+  std::wstring program;
+  for (const wchar_t unit : view.parameters.empty() ? std::wstring() : view.parameters[0])
+    if (unit != L'"')
+      program.push_back(unit);
+  return program;
+}
+
 } // namespace
 
 std::optional<BatchView> ViewBatchLine(std::wstring_view line) {
@@ -71,10 +83,20 @@ std::optional<BatchView> ViewBatchLine(std::wstring_view line) {
   BatchView view = {.parameters = std::move(split.parameters), .rest = std::move(split.rest)};
   for (const CmdAct &act : read.acts)
     view.warnings.push_back(Warning(act));
-  if (further)
+  // A batch file that forwards %* pastes it into a line of its own, maybe inside a block.
+  for (const CmdAct &act : ReadCmdLine(view.rest, CmdLineKind::kForwarded).acts)
+    if (std::none_of(read.acts.begin(), read.acts.end(), [&](const CmdAct &seen) {
+          return seen.kind == act.kind && seen.text == act.text;
+        }))
+      view.warnings.push_back(L"where the batch file pastes %*, " + Warning(act));
+  if (further) {
     view.warnings.push_back(
         L"the program is not quoted and holds a blank: CreateProcess may start " +
         std::wstring(*further) + L" through cmd, which reads the program only to its first blank");
+  } else if (const std::wstring started = CmdProgram(view); started != elements[0]) {
+    view.warnings.push_back(L"cmd would start " + started + L", not " + elements[0] +
+                            L", which CreateProcess names");
+  }
   return view;
 }
 

@@ -141,15 +141,17 @@ void ReadCaret(Scan &s) {
   }
 }
 
-// The file a redirection names, appended to what is written of it: up to a blank or an operator
-// outside quotes.
+// The file a redirection names, appended to what is written of it: up to a delimiter or an
+// operator outside quotes (parentheses are plain where they open no block, as Wine shows).
 void ReadRedirectedFile(Scan &s, std::wstring &written) {
   while (s.i < s.text.size() && IsBlank(s.text[s.i]))
     written.push_back(s.text[s.i++]);
   bool quoted = false;
   for (; s.i < s.text.size() && !EndsCmdLine(s.text[s.i]); ++s.i) {
     const wchar_t unit = s.text[s.i];
-    if (!quoted && (IsBlank(unit) || (unit != L'^' && ActsOutsideQuotes(unit))))
+    const bool block = unit == L'(' || unit == L')';
+    if (!quoted &&
+        (IsDelimiter(unit) || (unit != L'^' && ActsOutsideQuotes(unit) && (s.blocks || !block))))
       break;
     if (unit == L'"')
       quoted = !quoted;

@@ -43,6 +43,7 @@
 // token quoted whole, or its text without the outer quotes for the builders to quote. For a batch
 // file, an element holding anything cmd acts on takes the token alone, so that it keeps what the
 // createprocess form guarantees there; quotes added around the rest change nothing cmd reads.
+#include "text/cmd_reading.h"
 #include "text/forms.h"
 
 #include <algorithm>
@@ -427,11 +428,14 @@ std::optional<std::wstring> CommandLine(const PowerShellModel &model, const Pars
 // --- Choosing each argument's string.
 
 // Whether the model's Legacy builder writes the text so that both splitters read the element,
-// and leave the quoting closed for the next argument.
-bool LegacyPasses(const PowerShellModel &model, std::wstring_view text,
-                  const std::wstring &element) {
+// and leave the quoting closed for the next argument; as it stands, where asked.
+bool LegacyPasses(const PowerShellModel &model, std::wstring_view text, const std::wstring &element,
+                  bool verbatim) {
   std::wstring piece;
   AppendLegacy(model, piece, text);
+  // Quotes the builder adds would move cmd's quoting, which a batch file's token has placed.
+  if (verbatim && piece != text)
+    return false;
   piece.append(L" x");
   const std::vector<std::wstring> expected = {element, L"x"};
   return std::all_of(std::begin(kBothSplitters), std::end(kBothSplitters),
@@ -459,19 +463,22 @@ struct Choice {
 
 Choice Choose(const std::wstring &token, const std::wstring &element, bool batch) {
   const std::array<std::wstring, 3> candidates = Candidates(token);
-  const bool tokenOnly = batch && element.find_first_of(kCmdActsOn) != std::wstring::npos;
+  // Another spelling could move what cmd acts on out of cmd's quotes.
+  const bool tokenOnly = batch && std::any_of(element.begin(), element.end(), ActsOutsideQuotes);
   const std::size_t count = tokenOnly ? 1 : candidates.size();
   for (std::size_t c = 0; c < count; ++c)
     if (std::all_of(std::begin(kModels), std::end(kModels), [&](const PowerShellModel &model) {
-          return LegacyPasses(model, candidates[c], element);
+          return LegacyPasses(model, candidates[c], element, tokenOnly);
         }))
       return {candidates[c]};
   for (const PowerShellModel &model : kModels)
     if (std::none_of(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(count),
-                     [&](const std::wstring &text) { return LegacyPasses(model, text, element); }))
+                     [&](const std::wstring &text) {
+                       return LegacyPasses(model, text, element, tokenOnly);
+                     }))
       return {std::nullopt, &model};
   for (const PowerShellModel &model : kModels)
-    if (!LegacyPasses(model, candidates[0], element))
+    if (!LegacyPasses(model, candidates[0], element, tokenOnly))
       return {std::nullopt, &model};
   return {std::nullopt, &kModels[0]};
 }

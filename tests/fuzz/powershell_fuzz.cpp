@@ -158,10 +158,13 @@ bool Justified(const text::QuotedLine &quoted, const List &list) {
   case Refusal::kProgramPattern:
     return quoted.element == 0 && Holds(element, L"[]*?`");
   case Refusal::kLauncherBreaks:
-    // Only 5.1 breaks anything, and only where white space follows a quote.
-    return quoted.element > 0 && quoted.launcher == "Windows PowerShell 5.1" &&
-           element.find(L'"') < element.find_last_of(kWhiteSpace) &&
-           element.find_last_of(kWhiteSpace) != std::wstring::npos;
+    // 5.1 breaks where white space follows a quote; and a batch file's element holding what cmd
+    // acts on keeps its batch spelling, which a builder must leave as it stands: where white
+    // space stands that the spelling did not quote (one only .NET counts), any version adds quotes.
+    return quoted.element > 0 && element.find_last_of(kWhiteSpace) != std::wstring::npos &&
+           ((quoted.launcher == "Windows PowerShell 5.1" &&
+             element.find(L'"') < element.find_last_of(kWhiteSpace)) ||
+            (text::IsBatchFile(list[0]) && Holds(element, L"&|<>^()")));
   case Refusal::kTooLong: {
     std::size_t shortest = list.size() + 1;
     for (const std::wstring &e : list)
