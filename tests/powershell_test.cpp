@@ -27,8 +27,8 @@ const PowerShellModel &ModelOf(Model model) {
 const std::wstring kCall =
     L"& (Microsoft.PowerShell.Core\\Get-Command -CommandType Application -Name ";
 const std::wstring kNotBatch = L" | Microsoft.PowerShell.Core\\Where-Object Extension -NotIn "
-                               L"'.bat', '.cmd' | Microsoft.PowerShell.Utility\\Select-Object "
-                               L"-First 1)";
+                               L"'.bat', '.cmd', '.vbs', '.vbe', '.js', '.jse', '.wsf', '.wsh' | "
+                               L"Microsoft.PowerShell.Utility\\Select-Object -First 1)";
 
 // The call alone, unpinned: what each version builds from it with the profile's mode.
 std::wstring Call(std::wstring_view program, std::wstring_view arguments) {
@@ -186,6 +186,26 @@ TEST(PowerShell, LooksUpABatchFileOnlyWhereTheProgramNamesOne) {
       pin + LR"('run.cmd' -TotalCount 1) '"a&b"' '"say \"hi\""' })");
 }
 
+// Windows Script Host reads a script's command line by rules of its own: a program that names one
+// is refused, and a bare name's lookup passes over them.
+TEST(PowerShell, RefusesAScriptHostScriptAndLooksUpPastThem) {
+  const struct {
+    std::wstring program;
+    bool script;
+  } cases[] = {
+      {L"x.vbs", true},   {L"X.VBE", true}, {LR"(C:\s\x.js)", true},  {L"x.jse", true},
+      {L"x.Wsf", true},   {L"x.wsh", true}, {L"x.vbs. ", true},       {L"x.vbs.exe", false},
+      {L"x.json", false}, {L"xvbs", false}, {LR"(C:\x.js\p)", false}, {L"cscript.exe", false},
+  };
+  for (const auto &c : cases) {
+    const text::QuotedLine quoted =
+        text::QuoteCommandLine({c.program, L"a"}, QuoteForm::kPowerShell);
+    EXPECT_EQ(quoted.refusal, c.script ? Refusal::kScriptHostProgram : Refusal::kNone)
+        << Shown(c.program);
+    EXPECT_EQ(quoted.line.find(kNotBatch) != std::wstring::npos, !c.script) << Shown(c.program);
+  }
+}
+
 TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
   const std::wstring longest(32'762, L'a'); // with "p" and a blank, the most CreateProcess takes
   const struct {
@@ -202,6 +222,11 @@ TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
        "a backslash before a quote it adds"},
       {{L"p", L"x", LR"("a b")"}, Refusal::kLauncherBreaks, 2, ""},
       {{L"p", LR"(x y" z\)"}, Refusal::kLauncherBreaks, 1, ""},
+      {{L"C:\\Scripts\\run.vbs", L"a"},
+       Refusal::kScriptHostProgram,
+       0,
+       "the program is a script that Windows Script Host runs, which reads its command line by "
+       "rules of its own (without the \\\" escape): no line can promise it the list"},
       {{LR"(C:\d[1]\p.exe)"},
        Refusal::kProgramPattern,
        0,
@@ -281,9 +306,13 @@ TEST(PowerShell, ReadsALineOnlyWhereEveryVersionAgrees) {
       {Pinned(L"Legacy", Call(L"p", L"'a'")) + L";", std::nullopt},
       {Pinned(L"Sometimes", Call(L"p", L"'a'")), std::nullopt},
       {L"& 'p' 'a'", std::nullopt},
-      // A lookup that does not pass over batch files may start one, on whose list cmd acts.
+      // A lookup that does not pass over batch files and scripts may start one the line does not
+      // name: a batch file, on whose list cmd acts, or a script, which reads its own way.
       {Pinned(L"Legacy", kCall + L"'run' -TotalCount 1) 'a&b'"), std::nullopt},
-      {Pinned(L"Legacy", kCall + L"'run' -TotalCount 1) 'a b'"), List{L"run", L"a b"}},
+      {Pinned(L"Legacy", kCall + L"'run' -TotalCount 1) 'a b'"), std::nullopt},
+      {Pinned(L"Legacy", kCall + L"'run.cmd' -TotalCount 1) 'a b'"), List{L"run.cmd", L"a b"}},
+      {Pinned(L"Legacy", kCall + L"'run.vbs' -TotalCount 1) 'a b'"), std::nullopt},
+      {Pinned(L"Legacy", Call(L"run.vbs", L"'a b'")), std::nullopt},
       {Pinned(L"Legacy", Call(L"run", L"'a&b'")), List{L"run", L"a&b"}},
       {Pinned(L"Legacy", Call(L"run.cmd", L"'a&b'")), std::nullopt},
       {Pinned(L"Legacy", Call(L"p", L"\"a\u201C\"")), std::nullopt}, // a typographic quote ends it

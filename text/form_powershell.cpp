@@ -5,12 +5,16 @@
 // The line, as this file writes and reads it:
 //   & { $PSNativeCommandArgumentPassing = 'Legacy'; & (Microsoft.PowerShell.Core\Get-Command
 //   -CommandType Application -Name 'PROGRAM' | Microsoft.PowerShell.Core\Where-Object Extension
-//   -NotIn '.bat', '.cmd' | Microsoft.PowerShell.Utility\Select-Object -First 1) 'ARG'... }
+//   -NotIn '.bat', '.cmd', '.vbs', '.vbe', '.js', '.jse', '.wsf', '.wsh' |
+//   Microsoft.PowerShell.Utility\Select-Object -First 1) 'ARG'... }
 // - Get-Command -CommandType Application finds a program only, never an alias, function or cmdlet
-//   (documented); module-qualified, the cmdlets cannot be aliases or functions. It also finds a
-//   batch file through PATHEXT where the name has no extension, which cmd would then read: the
-//   line passes over batch files unless the program names one, and then ends the lookup with
-//   -TotalCount 1 instead. -Name reads [ ] * ? ` as a pattern ('d[1]' was seen to start d1), so a
+//   (documented); module-qualified, the cmdlets cannot be aliases or functions, unless a profile
+//   defines functions under those very names, which no line can defend against. For a name
+//   without an extension it also finds the files PATHEXT lists (PowerShell-Docs issue #11528):
+//   batch files, which cmd would then read, and Windows Script Host scripts, which read their
+//   command line by rules of their own. The line passes over both unless the program names a
+//   batch file, and then ends the lookup with -TotalCount 1 instead; a program that names a
+//   script is refused. -Name reads [ ] * ? ` as a pattern ('d[1]' was seen to start d1), so a
 //   program holding them is refused.
 // - A preference variable set in a scope holds there and in its children only (documented in
 //   about_Preference_Variables); 5.1 and 7.0 to 7.2 do not read it and know only Legacy.
@@ -55,14 +59,15 @@ namespace {
 constexpr std::wstring_view kPin = L"& { $PSNativeCommandArgumentPassing = ";
 constexpr std::wstring_view kLookUp =
     L"& (Microsoft.PowerShell.Core\\Get-Command -CommandType Application -Name ";
-constexpr std::wstring_view kFirstNotBatch =
-    L" | Microsoft.PowerShell.Core\\Where-Object Extension -NotIn '.bat', '.cmd' | "
-    L"Microsoft.PowerShell.Utility\\Select-Object -First 1)";
 constexpr std::wstring_view kFirst = L" -TotalCount 1)";
 constexpr std::wstring_view kClose = L" }";
 constexpr std::wstring_view kStopParsing = L"--%";
 constexpr std::wstring_view kStopParsingArray = L"@('--%')";
 constexpr std::wstring_view kPattern = L"[]*?`";
+
+// The extensions of the scripts Windows Script Host runs, which PATHEXT lists by default.
+constexpr std::wstring_view kScriptHostExtensions[] = {L".vbs", L".vbe", L".js",
+                                                       L".jse", L".wsf", L".wsh"};
 
 constexpr std::string_view kWindowsPowerShell = "Windows PowerShell 5.1";
 constexpr std::string_view kFeature72 =
@@ -120,6 +125,31 @@ bool IsDotNetWhiteSpace(wchar_t unit) {
 std::size_t TrailingBackslashes(std::wstring_view text) {
   const std::size_t last = text.find_last_not_of(L'\\');
   return last == std::wstring_view::npos ? text.size() : text.size() - last - 1;
+}
+
+std::wstring Lowered(std::wstring_view text) {
+  std::wstring lower(text);
+  for (wchar_t &unit : lower)
+    if (unit >= L'A' && unit <= L'Z')
+      unit = static_cast<wchar_t>(unit - L'A' + L'a');
+  return lower;
+}
+
+// Whether Windows Script Host runs the program: its name ends in one of the extensions, in any
+// case, once the trailing dots and spaces that Windows strips are gone.
+bool IsScriptHostFile(std::wstring_view program) {
+  const std::wstring name = Lowered(program.substr(0, program.find_last_not_of(L". ") + 1));
+  return std::any_of(std::begin(kScriptHostExtensions), std::end(kScriptHostExtensions),
+                     [&](std::wstring_view extension) { return name.ends_with(extension); });
+}
+
+// The end of a lookup that passes over batch files and scripts, which PATHEXT finds for a name
+// without an extension.
+std::wstring ProgramsOnly() {
+  std::wstring text = L" | Microsoft.PowerShell.Core\\Where-Object Extension -NotIn '.bat', '.cmd'";
+  for (const std::wstring_view extension : kScriptHostExtensions)
+    text.append(L", '").append(extension).append(L"'");
+  return text.append(L" | Microsoft.PowerShell.Utility\\Select-Object -First 1)");
 }
 
 // --- Writing PowerShell strings.
@@ -258,15 +288,12 @@ struct Argument {
 struct ParsedLine {
   std::optional<ArgumentPassing> pinned;
   std::wstring program;
-  bool batchFilesPassedOver = false; // the lookup passes over batch files
+  bool passesOver = false; // the lookup passes over batch files and scripts
   std::vector<Argument> arguments;
 };
 
 std::optional<ArgumentPassing> PassingNamed(std::wstring_view name) {
-  std::wstring lower(name);
-  for (wchar_t &unit : lower)
-    if (unit >= L'A' && unit <= L'Z')
-      unit = static_cast<wchar_t>(unit - L'A' + L'a');
+  const std::wstring lower = Lowered(name);
   for (const PassingName &entry : kPassingNames)
     if (entry.name == lower)
       return entry.passing;
@@ -297,8 +324,8 @@ std::optional<ParsedLine> ParseLine(std::wstring_view line) {
   if (!cursor.Take(kLookUp) || !(program = ReadString(cursor)))
     return std::nullopt;
   parsed.program = std::move(*program);
-  parsed.batchFilesPassedOver = cursor.Take(kFirstNotBatch);
-  if (!parsed.batchFilesPassedOver && !cursor.Take(kFirst))
+  parsed.passesOver = cursor.Take(ProgramsOnly());
+  if (!parsed.passesOver && !cursor.Take(kFirst))
     return std::nullopt;
   for (;;) {
     if (block ? cursor.Rest() == kClose : cursor.AtEnd())
@@ -363,10 +390,7 @@ void AppendPasted(std::wstring &line, std::wstring_view text) {
 }
 
 bool IsLegacyInWindowsMode(std::wstring_view program) {
-  std::wstring name(program.substr(program.find_last_of(L"\\/") + 1));
-  for (wchar_t &unit : name)
-    if (unit >= L'A' && unit <= L'Z')
-      unit = static_cast<wchar_t>(unit - L'A' + L'a');
+  std::wstring name = Lowered(program.substr(program.find_last_of(L"\\/") + 1));
   for (const std::wstring_view extension : kLegacyExtensions)
     if (name.ends_with(extension))
       return true;
@@ -394,19 +418,17 @@ std::optional<std::wstring> ArgumentText(const PowerShellModel &model, ArgumentP
   return text;
 }
 
-// The list the command line gives: as cmd reads it on its way where the line names a batch file;
-// nothing where a lookup that does not pass over batch files may find one the line does not name
-// and the list holds what cmd acts on; else as the splitter reads it.
+// The list the command line gives: as cmd reads it on its way where the line names a batch file
+// and the lookup takes it, else as the splitter reads it. Nothing for a script, which reads its
+// command line by rules of its own, nor where the lookup may find one the line does not name, nor
+// where it passes over the batch file the line names.
 std::optional<List> ListOf(const ParsedLine &parsed, const std::wstring &built, SplitRules rules) {
-  if (IsBatchFile(parsed.program))
-    return ReadCreateProcess(built, rules);
-  List read = SplitCommandLine(built, rules);
-  const bool cmdMayAct = std::any_of(read.begin(), read.end(), [](const std::wstring &element) {
-    return element.find_first_of(kCmdActsOn) != std::wstring::npos;
-  });
-  if (!parsed.batchFilesPassedOver && cmdMayAct)
+  const bool batch = IsBatchFile(parsed.program);
+  if (IsScriptHostFile(parsed.program) || parsed.passesOver == batch)
     return std::nullopt;
-  return read;
+  if (batch)
+    return ReadCreateProcess(built, rules);
+  return SplitCommandLine(built, rules);
 }
 
 std::optional<std::wstring> CommandLine(const PowerShellModel &model, const ParsedLine &parsed) {
@@ -505,6 +527,8 @@ std::optional<std::wstring> PowerShellCommandLine(std::wstring_view line,
 QuotedLine WritePowerShell(const List &list) {
   if (list[0].find_first_of(kPattern) != std::wstring::npos)
     return {.refusal = Refusal::kProgramPattern};
+  if (IsScriptHostFile(list[0]))
+    return {.refusal = Refusal::kScriptHostProgram};
   const bool batch = IsBatchFile(list[0]);
   if (QuotedLine refused = BatchRefusal(list); refused.refusal != Refusal::kNone)
     return refused;
@@ -512,7 +536,7 @@ QuotedLine WritePowerShell(const List &list) {
   std::wstring line(kPin);
   line.append(L"'Legacy'; ").append(kLookUp);
   AppendString(line, list[0]);
-  line.append(batch ? kFirst : kFirstNotBatch);
+  line.append(batch ? std::wstring(kFirst) : ProgramsOnly());
   for (std::size_t k = 1; k < list.size(); ++k) {
     const Choice choice = Choose(tokens[k - 1], list[k], batch);
     if (!choice.text)

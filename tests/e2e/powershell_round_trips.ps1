@@ -97,6 +97,8 @@ if ($windows) {
   $batchBin = Join-Path $work 'batch'
   New-Item -ItemType Directory -Force $batchBin | Out-Null
   [IO.File]::WriteAllText((Join-Path $batchBin 'echo.cmd'), "@exit /b 0`r`n")
+  # And a script of that name, which PATHEXT finds too and Windows Script Host would run.
+  [IO.File]::WriteAllText((Join-Path $batchBin 'echo.vbs'), "WScript.Quit 0`r`n")
   $env:PATH = $batchBin + [IO.Path]::PathSeparator + $env:PATH
 }
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cwctype>
 #include <memory>
 #include <optional>
 #include <string>
@@ -44,6 +45,10 @@ constexpr std::wstring_view kSingleQuotes = L"'\u2018\u2019\u201A\u201B";
 constexpr std::wstring_view kWhiteSpace =
     L"\t\n\v\f\r \u0085\u00A0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007\u2008\u2009"
     L"\u200A\u2028\u2029\u202F\u205F\u3000";
+
+constexpr std::wstring_view kScriptHost[] = {L".vbs", L".vbe", L".js", L".jse", L".wsf", L".wsh"};
+constexpr std::wstring_view kPassOver = L"-NotIn '.bat', '.cmd', '.vbs', '.vbe', '.js', '.jse', "
+                                        L"'.wsf', '.wsh' | ";
 
 // One string of the line at i, leaving i past it: '...' with doubled quotes, "..." with backtick
 // escapes and $([char]0xXXXX), or @('--%').
@@ -123,6 +128,14 @@ std::wstring Legacy(const List &strings, bool windowsPowerShell) {
   return text;
 }
 
+bool NamesAScript(std::wstring program) {
+  program.erase(program.find_last_not_of(L". ") + 1);
+  for (wchar_t &unit : program)
+    unit = static_cast<wchar_t>(std::towlower(unit));
+  return std::any_of(std::begin(kScriptHost), std::end(kScriptHost),
+                     [&](std::wstring_view extension) { return program.ends_with(extension); });
+}
+
 bool HasLoneSurrogate(const std::wstring &element) {
   for (std::size_t i = 0, length = 0; i < element.size(); i += length)
     if (text::IsSurrogate(text::CodePointAt(element, i, &length)))
@@ -162,6 +175,8 @@ bool Justified(const text::QuotedLine &quoted, const List &list) {
     return quoted.element > 0 && quoted.launcher == "Windows PowerShell 5.1" &&
            element.find(L'"') < element.find_last_of(kWhiteSpace) &&
            element.find_last_of(kWhiteSpace) != std::wstring::npos;
+  case Refusal::kScriptHostProgram:
+    return quoted.element == 0 && NamesAScript(element);
   case Refusal::kTooLong: {
     std::size_t shortest = list.size() + 1;
     for (const std::wstring &e : list)
@@ -180,6 +195,8 @@ void CheckLine(const std::wstring &line, const List &list) {
     Check(unit >= 0x20 && unit != 0x7F && !(unit >= 0x80 && unit <= 0x9F) && unit != 0x2028 &&
               unit != 0x2029,
           "a control in the line, which a prompt would not take as typed");
+  Check(text::IsBatchFile(list[0]) || line.find(kPassOver) != std::wstring::npos,
+        "a bare name's lookup that may find a batch file or a script");
   std::optional<List> strings = Strings(line);
   Check(strings.has_value() && strings->size() == list.size() && strings->front() == list[0],
         "strings not read back");
