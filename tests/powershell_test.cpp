@@ -29,6 +29,11 @@ const std::wstring kCall =
 const std::wstring kNotBatch = L" | Microsoft.PowerShell.Core\\Where-Object Extension -NotIn "
                                L"'.bat', '.cmd', '.vbs', '.vbe', '.js', '.jse', '.wsf', '.wsh' | "
                                L"Microsoft.PowerShell.Utility\\Select-Object -First 1)";
+// The pin, its check, and what follows the call.
+const std::wstring kPinned = L"& { $PSNativeCommandArgumentPassing = 'Legacy'; if ('Legacy' -eq "
+                             L"$PSNativeCommandArgumentPassing) { ";
+const std::wstring kOtherwise = L" } else { throw '$PSNativeCommandArgumentPassing could not be "
+                                L"set to Legacy: the program was not started' } }";
 
 // The call alone, unpinned: what each version builds from it with the profile's mode.
 std::wstring Call(std::wstring_view program, std::wstring_view arguments) {
@@ -36,8 +41,9 @@ std::wstring Call(std::wstring_view program, std::wstring_view arguments) {
 }
 
 std::wstring Pinned(std::wstring_view passing, std::wstring_view call) {
-  return L"& { $PSNativeCommandArgumentPassing = '" + std::wstring(passing) + L"'; " +
-         std::wstring(call) + L" }";
+  const std::wstring value = L"'" + std::wstring(passing) + L"'";
+  return L"& { $PSNativeCommandArgumentPassing = " + value + L"; if (" + value +
+         L" -eq $PSNativeCommandArgumentPassing) { " + std::wstring(call) + kOtherwise;
 }
 
 std::optional<std::wstring> Built(std::wstring_view line, Model model) {
@@ -138,8 +144,7 @@ TEST(PowerShell, ThePinnedModeHoldsWhereTheVariableIsRead) {
 }
 
 TEST(PowerShell, WritesEachArgumentAsALiteralThatEveryBuilderPassesOn) {
-  const std::wstring start = L"& { $PSNativeCommandArgumentPassing = 'Legacy'; " + kCall +
-                             L"'C:\\Tools\\rec.exe'" + kNotBatch;
+  const std::wstring start = kPinned + kCall + L"'C:\\Tools\\rec.exe'" + kNotBatch;
   const struct {
     List arguments;
     std::wstring written;
@@ -165,7 +170,7 @@ TEST(PowerShell, WritesEachArgumentAsALiteralThatEveryBuilderPassesOn) {
     const text::QuotedLine quoted = text::QuoteCommandLine(list, QuoteForm::kPowerShell);
     EXPECT_EQ(quoted.refusal, Refusal::kNone)
         << text::RefusalReason(quoted, QuoteForm::kPowerShell);
-    EXPECT_EQ(Shown(quoted.line), Shown(start + c.written + L" }"));
+    EXPECT_EQ(Shown(quoted.line), Shown(start + c.written + kOtherwise));
     EXPECT_TRUE(text::LineDelivers(quoted.line, list, QuoteForm::kPowerShell))
         << Shown(quoted.line);
   }
@@ -174,16 +179,16 @@ TEST(PowerShell, WritesEachArgumentAsALiteralThatEveryBuilderPassesOn) {
 // Where the program names a batch file the lookup takes it; else it passes over batch files, which
 // PATHEXT would find for a name without an extension.
 TEST(PowerShell, LooksUpABatchFileOnlyWhereTheProgramNamesOne) {
-  const std::wstring pin = L"& { $PSNativeCommandArgumentPassing = 'Legacy'; " + kCall;
+  const std::wstring pin = kPinned + kCall;
   EXPECT_EQ(text::QuoteCommandLine({LR"(C:\Tools\run.bat)", L"a b"}, QuoteForm::kPowerShell).line,
-            pin + LR"('C:\Tools\run.bat' -TotalCount 1) '"a b"' })");
+            pin + LR"('C:\Tools\run.bat' -TotalCount 1) '"a b"')" + kOtherwise);
   EXPECT_EQ(text::QuoteCommandLine({L"run", L"a&b"}, QuoteForm::kPowerShell).line,
-            pin + L"'run'" + kNotBatch + L" 'a&b' }");
+            pin + L"'run'" + kNotBatch + L" 'a&b'" + kOtherwise);
   // A batch file's arguments are the tokens of its createprocess line, on which cmd acts on
   // nothing.
   EXPECT_EQ(
       text::QuoteCommandLine({L"run.cmd", L"a&b", L"say \"hi\""}, QuoteForm::kPowerShell).line,
-      pin + LR"('run.cmd' -TotalCount 1) '"a&b"' '"say \"hi\""' })");
+      pin + LR"('run.cmd' -TotalCount 1) '"a&b"' '"say \"hi\""')" + kOtherwise);
 }
 
 // Windows Script Host reads a script's command line by rules of its own: a program that names one
@@ -317,6 +322,15 @@ TEST(PowerShell, ReadsALineOnlyWhereEveryVersionAgrees) {
       {Pinned(L"Legacy", Call(L"run.cmd", L"'a&b'")), std::nullopt},
       {Pinned(L"Legacy", Call(L"p", L"\"a\u201C\"")), std::nullopt}, // a typographic quote ends it
       {Pinned(L"Legacy", Call(L"p", L"\"`$``$([char]0x000A)`\u201C\"")), List{L"p", L"$`\n\u201C"}},
+      // The check compares the value pinned, and the line ends in its else.
+      {L"& { $PSNativeCommandArgumentPassing = 'Legacy'; if ('Standard' -eq "
+       L"$PSNativeCommandArgumentPassing) { " +
+           Call(L"p", L"'a'") + kOtherwise,
+       std::nullopt},
+      {L"& { $PSNativeCommandArgumentPassing = 'Legacy'; " + Call(L"p", L"'a'") + L" }",
+       std::nullopt},
+      {kPinned + Call(L"p", L"'a'") + L" }", std::nullopt},
+      {kPinned + Call(L"p", L"'a'") + kOtherwise, List{L"p", L"a"}},
   };
   for (const auto &c : cases)
     EXPECT_EQ(text::ReadQuotedLine(c.line, QuoteForm::kPowerShell, SplitRules::kRecorder), c.list)

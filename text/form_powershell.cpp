@@ -3,10 +3,11 @@
 // Legacy builder passes on as a createprocess token; and models of what each version builds.
 //
 // The line, as this file writes and reads it:
-//   & { $PSNativeCommandArgumentPassing = 'Legacy'; & (Microsoft.PowerShell.Core\Get-Command
-//   -CommandType Application -Name 'PROGRAM' | Microsoft.PowerShell.Core\Where-Object Extension
-//   -NotIn '.bat', '.cmd', '.vbs', '.vbe', '.js', '.jse', '.wsf', '.wsh' |
-//   Microsoft.PowerShell.Utility\Select-Object -First 1) 'ARG'... }
+//   & { $PSNativeCommandArgumentPassing = 'Legacy'; if ('Legacy' -eq
+//   $PSNativeCommandArgumentPassing) { & (Microsoft.PowerShell.Core\Get-Command -CommandType
+//   Application -Name 'PROGRAM' | Microsoft.PowerShell.Core\Where-Object Extension -NotIn '.bat',
+//   '.cmd', '.vbs', '.vbe', '.js', '.jse', '.wsf', '.wsh' |
+//   Microsoft.PowerShell.Utility\Select-Object -First 1) 'ARG'... } else { throw '...' } }
 // - Get-Command -CommandType Application finds a program only, never an alias, function or cmdlet
 //   (documented); module-qualified, the cmdlets cannot be aliases or functions, unless a profile
 //   defines functions under those very names, which no line can defend against. For a name
@@ -17,7 +18,15 @@
 //   script is refused. -Name reads [ ] * ? ` as a pattern ('d[1]' was seen to start d1), so a
 //   program holding them is refused.
 // - A preference variable set in a scope holds there and in its children only (documented in
-//   about_Preference_Variables); 5.1 and 7.0 to 7.2 do not read it and know only Legacy.
+//   about_Preference_Variables); 5.1 and 7.0 to 7.2 do not read it and know only Legacy. A
+//   profile can make the variable AllScope, and then ReadOnly, Constant or validated: the
+//   assignment fails without ending the line (observed in 7.6), and the program is started only
+//   where the variable then reads Legacy. The literal stands on the left, so that an array value
+//   is compared as a string instead of filtered; throw alone is not enough, since
+//   $ErrorActionPreference = 'SilentlyContinue' lets the line go on past it (observed in 7.6).
+//   In 5.1 the variable is an ordinary one, which reads Legacy once assigned (its hostile
+//   profiles are left to the hosted Windows job). An AllScope variable keeps Legacy after the
+//   line.
 // - In '...' nothing expands; each of U+0027 U+2018 U+2019 U+201A U+201B ends it, and two of them
 //   give the second (about_Quoting_Rules names the quotes; the pair was observed). An argument
 //   holding a control is written "..." instead, with `r `n `t and $([char]0xXXXX) for controls and
@@ -57,10 +66,14 @@ namespace text::forms {
 namespace {
 
 constexpr std::wstring_view kPin = L"& { $PSNativeCommandArgumentPassing = ";
+constexpr std::wstring_view kCheck = L"if (";
+constexpr std::wstring_view kChecked = L" -eq $PSNativeCommandArgumentPassing) { ";
+constexpr std::wstring_view kOtherwise =
+    L" } else { throw '$PSNativeCommandArgumentPassing could not be set to Legacy: the program "
+    L"was not started' } }";
 constexpr std::wstring_view kLookUp =
     L"& (Microsoft.PowerShell.Core\\Get-Command -CommandType Application -Name ";
 constexpr std::wstring_view kFirst = L" -TotalCount 1)";
-constexpr std::wstring_view kClose = L" }";
 constexpr std::wstring_view kStopParsing = L"--%";
 constexpr std::wstring_view kStopParsingArray = L"@('--%')";
 constexpr std::wstring_view kPattern = L"[]*?`";
@@ -309,17 +322,22 @@ std::optional<Argument> ReadArgument(Cursor &cursor) {
   return Argument{std::move(*value)};
 }
 
+// The pin and the check after it, up to the call: the same value in both.
+std::optional<ArgumentPassing> ReadPin(Cursor &cursor) {
+  const std::optional<std::wstring> value = ReadString(cursor);
+  if (!value || !cursor.Take(L"; ") || !cursor.Take(kCheck) || ReadString(cursor) != value ||
+      !cursor.Take(kChecked))
+    return std::nullopt;
+  return PassingNamed(*value);
+}
+
 // The line as the form writes it, or the call alone without the pinning block around it.
 std::optional<ParsedLine> ParseLine(std::wstring_view line) {
   Cursor cursor{line};
   ParsedLine parsed;
   const bool block = cursor.Take(kPin);
-  if (block) {
-    const std::optional<std::wstring> value = ReadString(cursor);
-    parsed.pinned = value ? PassingNamed(*value) : std::nullopt;
-    if (!parsed.pinned || !cursor.Take(L"; "))
-      return std::nullopt;
-  }
+  if (block && !(parsed.pinned = ReadPin(cursor)))
+    return std::nullopt;
   std::optional<std::wstring> program;
   if (!cursor.Take(kLookUp) || !(program = ReadString(cursor)))
     return std::nullopt;
@@ -328,7 +346,7 @@ std::optional<ParsedLine> ParseLine(std::wstring_view line) {
   if (!parsed.passesOver && !cursor.Take(kFirst))
     return std::nullopt;
   for (;;) {
-    if (block ? cursor.Rest() == kClose : cursor.AtEnd())
+    if (block ? cursor.Rest() == kOtherwise : cursor.AtEnd())
       return parsed;
     if (!cursor.Take(L" "))
       return std::nullopt;
@@ -534,7 +552,7 @@ QuotedLine WritePowerShell(const List &list) {
     return refused;
   const std::vector<std::wstring> tokens = ArgumentTokens(list);
   std::wstring line(kPin);
-  line.append(L"'Legacy'; ").append(kLookUp);
+  line.append(L"'Legacy'; ").append(kCheck).append(L"'Legacy'").append(kChecked).append(kLookUp);
   AppendString(line, list[0]);
   line.append(batch ? std::wstring(kFirst) : ProgramsOnly());
   for (std::size_t k = 1; k < list.size(); ++k) {
@@ -550,7 +568,7 @@ QuotedLine WritePowerShell(const List &list) {
     else
       AppendString(line, *choice.text);
   }
-  line.append(kClose);
+  line.append(kOtherwise);
   return LengthChecked(std::move(line), batch);
 }
 

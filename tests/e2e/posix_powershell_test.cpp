@@ -244,3 +244,65 @@ TEST_F(PowerShell, StartsTheProgramNotTheAliasOfItsName) {
   const launch::Result json = Read(logs, {"--json"});
   EXPECT_NE(json.output.find("\"program\":\"" + bin + "/echo\""), std::string::npos) << json.output;
 }
+
+// Profiles that make the variable AllScope and keep the line's assignment from taking: it fails
+// without ending the line, and the line must then not start the program, from -Command or from a
+// .ps1 file, whatever $ErrorActionPreference says; PowerShell reports the error unless told to be
+// silent.
+TEST_F(PowerShell, AProfileThatKeepsLegacyOutKeepsTheProgramFromStarting) {
+  const std::string fresh = "Remove-Variable PSNativeCommandArgumentPassing -Force; ";
+  const std::string validated =
+      "New-Variable PSNativeCommandArgumentPassing -Value Standard -Option AllScope; "
+      "(Get-Variable PSNativeCommandArgumentPassing).Attributes.Add(";
+  const std::string profiles[] = {
+      fresh + "Set-Variable PSNativeCommandArgumentPassing -Value Standard -Option "
+              "ReadOnly,AllScope",
+      fresh + "Set-Variable PSNativeCommandArgumentPassing -Value Standard -Option "
+              "Constant,AllScope",
+      fresh + validated +
+          "[System.Management.Automation.ValidateSetAttribute]::new('Standard', 'Windows'))",
+      fresh + validated +
+          "[System.Management.Automation.ValidateScriptAttribute]::new({ $_ -ne 'Legacy' }))",
+  };
+  const std::string logs = NewFolder(), base = NewFolder();
+  const std::string line = LineFor({launch::ProgramPath(), "a b", "", "c\"d", "e\\"});
+  ASSERT_NE(line, "");
+  const std::string script = "$env:TMPDIR = " + SingleQuoted(logs) + "\n" + line + "\n";
+  const std::string file = base + "/line.ps1";
+  launch::WriteFileBytes(file, "\xEF\xBB\xBF" + script);
+  int runs = 0;
+  for (const std::string &profile : profiles) {
+    for (const std::string preference : {"Continue", "SilentlyContinue"}) {
+      for (const bool fromFile : {false, true}) {
+        const std::string how = profile + ", " + preference + (fromFile ? ", a .ps1 file" : "");
+        const launch::Result run =
+            Run("", profile + "; $ErrorActionPreference = '" + preference + "'; " +
+                        (fromFile ? "& " + SingleQuoted(file) : script));
+        EXPECT_EQ(launch::FilesIn(logs), std::vector<std::string>{}) << how << "\n" << run.error;
+        const bool reported = run.error.find("could not be set to Legacy") != std::string::npos;
+        EXPECT_EQ(reported, preference == "Continue") << how << "\n" << run.error;
+        ++runs;
+      }
+    }
+  }
+  std::printf("%d runs under hostile profiles started nothing\n", runs);
+}
+
+// An AllScope variable is the caller's too: the line delivers, and the session keeps Legacy.
+TEST_F(PowerShell, AnAllScopeVariableDeliversAndKeepsLegacyAfterTheLine) {
+  const std::string logs = NewFolder();
+  const Arguments arguments = {"a b", "", "c\"d", "e\\"};
+  Arguments list = {launch::ProgramPath()};
+  list.insert(list.end(), arguments.begin(), arguments.end());
+  const std::string line = LineFor(list);
+  ASSERT_NE(line, "");
+  const launch::Result run = Run(
+      "", "Remove-Variable PSNativeCommandArgumentPassing -Force; Set-Variable "
+          "PSNativeCommandArgumentPassing -Value Standard -Option AllScope; $env:TMPDIR = " +
+              SingleQuoted(logs) + "; " + line + "; \"after: $PSNativeCommandArgumentPassing\"");
+  EXPECT_EQ(run.status(), 0) << run.error;
+  EXPECT_EQ(run.output, "after: Legacy\n");
+  Arguments expect = {"--expect", "--"};
+  expect.insert(expect.end(), arguments.begin(), arguments.end());
+  EXPECT_EQ(Read(logs, expect).status(), 0) << line;
+}

@@ -47,6 +47,9 @@ constexpr std::wstring_view kWhiteSpace =
     L"\u200A\u2028\u2029\u202F\u205F\u3000";
 
 constexpr std::wstring_view kScriptHost[] = {L".vbs", L".vbe", L".js", L".jse", L".wsf", L".wsh"};
+constexpr std::wstring_view kStart = L"& { $PSNativeCommandArgumentPassing = 'Legacy'; if "
+                                     L"('Legacy' -eq $PSNativeCommandArgumentPassing) { & (";
+constexpr std::wstring_view kElse = L" } else { throw '";
 constexpr std::wstring_view kPassOver = L"-NotIn '.bat', '.cmd', '.vbs', '.vbe', '.js', '.jse', "
                                         L"'.wsf', '.wsh' | ";
 
@@ -86,7 +89,7 @@ std::optional<std::wstring> Value(std::wstring_view line, std::size_t &i) {
 // The program and the strings the line hands the builder.
 std::optional<List> Strings(std::wstring_view line) {
   const std::size_t name = line.find(L"-Name ");
-  const std::size_t end = line.rfind(L" }");
+  const std::size_t end = line.rfind(kElse);
   if (name == std::wstring_view::npos || end == std::wstring_view::npos)
     return std::nullopt;
   std::size_t i = name + 6;
@@ -208,6 +211,7 @@ void CheckLine(const std::wstring &line, const List &list) {
     Check(unit >= 0x20 && unit != 0x7F && !(unit >= 0x80 && unit <= 0x9F) && unit != 0x2028 &&
               unit != 0x2029,
           "a control in the line, which a prompt would not take as typed");
+  Check(line.starts_with(kStart), "a line that does not pin Legacy and check it first");
   Check(text::IsBatchFile(list[0]) || line.find(kPassOver) != std::wstring::npos,
         "a bare name's lookup that may find a batch file or a script");
   std::optional<List> strings = Strings(line);
