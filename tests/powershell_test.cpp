@@ -244,6 +244,12 @@ TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
       {{L"p", std::wstring(L"a\0", 2)}, Refusal::kNul, 1, ""},
       {{L"p", L"\xD800"}, Refusal::kUnencodable, 1, ""},
       {{L"run.bat", L"100%"}, Refusal::kBatchPercent, 1, ""},
+      // A batch file's element that holds what cmd acts on reaches cmd as its token, which 7
+      // quotes again for the U+2000 after its second quote.
+      {{L"run.cmd", L"a\"h)\u2000", L"q\""},
+       Refusal::kLauncherBreaks,
+       1,
+       "ARG[1] has no spelling that PowerShell 7.0 to 7.2 passes on intact"},
       {{L"p", longest + L"a"},
        Refusal::kTooLong,
        0,

@@ -467,11 +467,13 @@ std::optional<std::wstring> CommandLine(const PowerShellModel &model, const Pars
 // --- Choosing each argument's string.
 
 // Whether the model's Legacy builder writes the text so that both splitters read the element,
-// and leave the quoting closed for the next argument.
-bool LegacyPasses(const PowerShellModel &model, std::wstring_view text,
-                  const std::wstring &element) {
+// and leave the quoting closed for the next argument; and exactly as asked, where asked.
+bool LegacyPasses(const PowerShellModel &model, std::wstring_view text, const std::wstring &element,
+                  std::wstring_view exactly) {
   std::wstring piece;
   AppendLegacy(model, piece, text);
+  if (!exactly.empty() && piece != exactly)
+    return false;
   piece.append(L" x");
   const std::vector<std::wstring> expected = {element, L"x"};
   return std::all_of(std::begin(kBothSplitters), std::end(kBothSplitters),
@@ -499,19 +501,23 @@ struct Choice {
 
 Choice Choose(const std::wstring &token, const std::wstring &element, bool batch) {
   const std::array<std::wstring, 3> candidates = Candidates(token);
+  // Such an element must reach cmd as its token, from every builder.
   const bool tokenOnly = batch && element.find_first_of(kCmdActsOn) != std::wstring::npos;
   const std::size_t count = tokenOnly ? 1 : candidates.size();
+  const std::wstring_view exactly = tokenOnly ? std::wstring_view(token) : std::wstring_view();
+  const auto passes = [&](const PowerShellModel &model, const std::wstring &text) {
+    return LegacyPasses(model, text, element, exactly);
+  };
   for (std::size_t c = 0; c < count; ++c)
-    if (std::all_of(std::begin(kModels), std::end(kModels), [&](const PowerShellModel &model) {
-          return LegacyPasses(model, candidates[c], element);
-        }))
+    if (std::all_of(std::begin(kModels), std::end(kModels),
+                    [&](const PowerShellModel &model) { return passes(model, candidates[c]); }))
       return {candidates[c]};
   for (const PowerShellModel &model : kModels)
     if (std::none_of(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(count),
-                     [&](const std::wstring &text) { return LegacyPasses(model, text, element); }))
+                     [&](const std::wstring &text) { return passes(model, text); }))
       return {std::nullopt, &model};
   for (const PowerShellModel &model : kModels)
-    if (!LegacyPasses(model, candidates[0], element))
+    if (!passes(model, candidates[0]))
       return {std::nullopt, &model};
   return {std::nullopt, &kModels[0]};
 }

@@ -139,15 +139,13 @@ bool NamesAScript(std::wstring program) {
                      [&](std::wstring_view extension) { return program.ends_with(extension); });
 }
 
-// For a batch file, an element holding what cmd acts on goes as its token alone, which 5.1's
-// builder may change.
+// For a batch file, an element holding what cmd acts on must reach cmd as its token alone, which
+// a Legacy builder may change.
 bool BatchTokenBroken(const List &list, std::size_t k) {
   if (!text::IsBatchFile(list[0]) || !Holds(list[k], text::forms::kCmdActsOn))
     return false;
-  const std::wstring built =
-      L"\"p\" " + Legacy({text::forms::ArgumentTokens(list)[k - 1], L"x"}, true);
-  return text::SplitCommandLine(built, SplitRules::kRecorder) != List{L"p", list[k], L"x"} ||
-         text::SplitCommandLine(built, SplitRules::kRuntime) != List{L"p", list[k], L"x"};
+  const std::wstring token = text::forms::ArgumentTokens(list)[k - 1];
+  return Legacy({token}, true) != token || Legacy({token}, false) != token;
 }
 
 bool HasLoneSurrogate(const std::wstring &element) {
@@ -185,12 +183,12 @@ bool Justified(const text::QuotedLine &quoted, const List &list) {
   case Refusal::kProgramPattern:
     return quoted.element == 0 && Holds(element, L"[]*?`");
   case Refusal::kLauncherBreaks:
-    // Only 5.1 breaks anything, and only where white space follows a quote, or in a batch file's
-    // token, which some elements must take alone.
-    return quoted.element > 0 && quoted.launcher == "Windows PowerShell 5.1" &&
-           ((element.find(L'"') < element.find_last_of(kWhiteSpace) &&
-             element.find_last_of(kWhiteSpace) != std::wstring::npos) ||
-            BatchTokenBroken(list, quoted.element));
+    // Only 5.1 breaks anything, and only where white space follows a quote; or any builder a
+    // batch file's token, which some elements must take alone.
+    return quoted.element > 0 && ((quoted.launcher == "Windows PowerShell 5.1" &&
+                                   element.find(L'"') < element.find_last_of(kWhiteSpace) &&
+                                   element.find_last_of(kWhiteSpace) != std::wstring::npos) ||
+                                  BatchTokenBroken(list, quoted.element));
   case Refusal::kScriptHostProgram:
     return quoted.element == 0 && NamesAScript(element);
   case Refusal::kTooLong: {
