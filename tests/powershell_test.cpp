@@ -50,6 +50,25 @@ std::optional<std::wstring> Built(std::wstring_view line, Model model) {
   return text::forms::PowerShellCommandLine(line, ModelOf(model));
 }
 
+// Asserts that no string of the alphabet, up to seven units, gives 5.1's command line the target.
+void SearchNoSpelling(const std::wstring &alphabet, const std::wstring &target) {
+  std::size_t total = 1;
+  for (std::size_t length = 1; length <= 7; ++length) {
+    total *= alphabet.size();
+    for (std::size_t n = 0; n < total; ++n) {
+      std::wstring text;
+      for (std::size_t m = n, i = 0; i < length; ++i, m /= alphabet.size())
+        text.push_back(alphabet[m % alphabet.size()]);
+      const std::optional<std::wstring> built = Built(Call(L"p", L"'" + text + L"' 'x'"), k51);
+      ASSERT_TRUE(built.has_value());
+      const List wanted = {L"p", target, L"x"};
+      ASSERT_FALSE(text::SplitCommandLine(*built, SplitRules::kRecorder) == wanted &&
+                   text::SplitCommandLine(*built, SplitRules::kRuntime) == wanted)
+          << Shown(text);
+    }
+  }
+}
+
 struct BuildCase {
   std::wstring arguments; // as the line spells them
   std::wstring legacy51, legacy7, standard;
@@ -74,6 +93,11 @@ TEST(PowerShell, EachVersionBuildsTheCommandLineByItsOwnRules) {
       {LR"('-x:y' '$HOME' 'a,b' '@x' '`')", LR"(-x:y $HOME a,b @x `)", LR"(-x:y $HOME a,b @x `)",
        LR"(-x:y $HOME a,b @x `)"},
       {LR"(@('--%') 'a')", LR"(--% a)", LR"(--% a)", LR"(--% a)"},
+      // An array: each element by the element rules, one blank between them; in Standard each
+      // is an entry of its own.
+      {LR"(@('"a\"b', 'c"'))", LR"("a\"b c")", LR"("a\"b c")", LR"("\"a\\\"b" "c\"")"},
+      {LR"(@('a b', 'c\') 'd')", LR"("a b" c\ d)", LR"("a b" c\ d)", LR"("a b" c\ d)"},
+      {LR"(@('x y\', 'z'))", LR"("x y\" z)", LR"("x y\\" z)", LR"("x y\\" z)"},
   };
   for (const BuildCase &c : cases) {
     SCOPED_TRACE(Shown(c.arguments));
@@ -191,6 +215,69 @@ TEST(PowerShell, LooksUpABatchFileOnlyWhereTheProgramNamesOne) {
       pin + LR"('run.cmd' -TotalCount 1) '"a&b"' '"say \"hi\""')" + kOtherwise);
 }
 
+// Where 5.1 counts an escaped quote and would quote the token again, the pieces between the
+// token's spaces go as an array, which every builder joins back into the token.
+TEST(PowerShell, WritesTheTokensPiecesAsAnArrayWhereWindowsPowerShellBreaksTheToken) {
+  const struct {
+    List list;
+    std::wstring arguments; // as the line writes them
+  } cases[] = {
+      {{L"p", LR"(a"b c)"}, LR"( @('"a\"b', 'c"'))"},
+      {{L"p", LR"("two words")"}, LR"( @('"\"two', 'words\""'))"},
+      {{L"p", LR"(x y" z\)"}, LR"( @('"x', 'y\"', 'z\\"'))"},
+      {{L"p", LR"(x\" y)"}, LR"( @('"x\\\"', 'y"'))"},
+      {{L"p", LR"(\" a)"}, LR"( @('"\\\"', 'a"'))"},
+      // A piece holding a tab where every builder leaves it alone, written "..." for the tab.
+      {{L"p", L"a\tb\" c\\"}, L" @(\"`\"a`tb\\`\"\", 'c\\\\\"')"},
+      // The plain token still comes first.
+      {{L"p", LR"(a"b)", L"a b"}, LR"( 'a\"b' '"a b"')"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(Shown(c.list[1]));
+    const text::QuotedLine quoted = text::QuoteCommandLine(c.list, QuoteForm::kPowerShell);
+    EXPECT_EQ(quoted.refusal, Refusal::kNone)
+        << text::RefusalReason(quoted, QuoteForm::kPowerShell);
+    EXPECT_EQ(Shown(quoted.line),
+              Shown(kPinned + kCall + L"'p'" + kNotBatch + c.arguments + kOtherwise));
+    EXPECT_TRUE(text::LineDelivers(quoted.line, c.list, QuoteForm::kPowerShell));
+  }
+  // For a batch file, an element holding a quote takes the token alone, or this array of it.
+  const List batch = {L"run.cmd", LR"("two words")"};
+  const text::QuotedLine quoted = text::QuoteCommandLine(batch, QuoteForm::kPowerShell);
+  EXPECT_EQ(quoted.line,
+            kPinned + kCall + LR"('run.cmd' -TotalCount 1) @('"\"two', 'words\""'))" + kOtherwise);
+  EXPECT_TRUE(text::LineDelivers(quoted.line, batch, QuoteForm::kPowerShell));
+}
+
+// A refusal names the flaws of 5.1's builder that break the argument, and what keeps the array
+// of its pieces from passing.
+TEST(PowerShell, NamesWhatBreaksTheArgument) {
+  const std::string start = "ARG[1] has no spelling that Windows PowerShell 5.1 passes on intact: ";
+  const std::string counts =
+      "it counts every quote, escaped or not, when it decides which white space needs quotes";
+  const std::string keeps = ", and it does not double the backslashes before a quote it adds";
+  const std::string array =
+      "; only an array of the pieces between single spaces could pass, and the argument holds ";
+  const struct {
+    std::wstring element;
+    std::string reason;
+  } cases[] = {
+      {L"a\"b\tc", start + counts + array + "white space other than a space"},
+      {L"a\"b c\u00A0d", start + counts + array + "white space other than a space"},
+      {LR"(a"b  c)", start + counts + array + "two spaces in a row"},
+      {LR"(x  y" z\)", start + counts + keeps + array + "two spaces in a row"},
+      {L"x y\"\tz\\", start + counts + keeps + array + "white space other than a space"},
+      {LR"(a" --% b)",
+       start + counts + array +
+           "--% between spaces, which Windows PowerShell 5.1 was not seen to pass in an array"},
+  };
+  for (const auto &c : cases) {
+    const text::QuotedLine quoted =
+        text::QuoteCommandLine({L"p", c.element}, QuoteForm::kPowerShell);
+    EXPECT_EQ(text::RefusalReason(quoted, QuoteForm::kPowerShell), c.reason) << Shown(c.element);
+  }
+}
+
 // Windows Script Host reads a script's command line by rules of its own: a program that names one
 // is refused, and a bare name's lookup passes over them.
 TEST(PowerShell, RefusesAScriptHostScriptAndLooksUpPastThem) {
@@ -219,14 +306,15 @@ TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
     std::size_t element;
     std::string reason;
   } cases[] = {
-      {{L"p", LR"(a"b c)"},
+      {{L"p", L"a\"b\tc"},
        Refusal::kLauncherBreaks,
        1,
        "ARG[1] has no spelling that Windows PowerShell 5.1 passes on intact: it counts every "
-       "quote, escaped or not, when it decides which white space needs quotes, and leaves single "
-       "a backslash before a quote it adds"},
-      {{L"p", L"x", LR"("a b")"}, Refusal::kLauncherBreaks, 2, ""},
-      {{L"p", LR"(x y" z\)"}, Refusal::kLauncherBreaks, 1, ""},
+       "quote, escaped or not, when it decides which white space needs quotes; only an array of "
+       "the pieces between single spaces could pass, and the argument holds white space other "
+       "than a space"},
+      {{L"p", L"x", LR"("a  b")"}, Refusal::kLauncherBreaks, 2, ""},
+      {{L"p", LR"(x  y" z\)"}, Refusal::kLauncherBreaks, 1, ""},
       {{L"C:\\Scripts\\run.vbs", L"a"},
        Refusal::kScriptHostProgram,
        0,
@@ -273,27 +361,21 @@ TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
 }
 
 // No string at all that 5.1 is handed gives these: every blank in them follows an odd number of
-// quotes. Searched over quotes, backslashes, a letter and a blank, up to seven units.
+// quotes. Searched over quotes, backslashes, a letter and a blank, up to seven units. Where the
+// blank is a space, an array of the pieces between the spaces passes them, which 5.1 joins with
+// single spaces; where it is a tab, nothing does.
 TEST(PowerShell, WindowsPowerShellHasNoSpellingForWhatItIsRefused) {
-  const std::wstring alphabet = L"\"\\a ";
-  for (const std::wstring target : {LR"(a" a)", LR"("a a")", LR"(" a)"}) {
-    std::size_t total = 1;
-    for (std::size_t length = 1; length <= 7; ++length) {
-      total *= alphabet.size();
-      for (std::size_t n = 0; n < total; ++n) {
-        std::wstring text;
-        for (std::size_t m = n, i = 0; i < length; ++i, m /= alphabet.size())
-          text.push_back(alphabet[m % alphabet.size()]);
-        const std::optional<std::wstring> built = Built(Call(L"p", L"'" + text + L"' 'x'"), k51);
-        ASSERT_TRUE(built.has_value());
-        const List wanted = {L"p", target, L"x"};
-        ASSERT_FALSE(text::SplitCommandLine(*built, SplitRules::kRecorder) == wanted &&
-                     text::SplitCommandLine(*built, SplitRules::kRuntime) == wanted)
-            << Shown(text);
-      }
+  for (const wchar_t blank : {L' ', L'\t'}) {
+    const std::wstring alphabet = std::wstring(L"\"\\a") + blank;
+    for (std::wstring target : {LR"(a" a)", LR"("a a")", LR"(" a)"}) {
+      std::replace(target.begin(), target.end(), L' ', blank);
+      SearchNoSpelling(alphabet, target);
+      const text::QuotedLine quoted =
+          text::QuoteCommandLine({L"p", target}, QuoteForm::kPowerShell);
+      EXPECT_EQ(quoted.refusal, blank == L' ' ? Refusal::kNone : Refusal::kLauncherBreaks)
+          << Shown(target);
+      EXPECT_EQ(quoted.line.find(L" @('") != std::wstring::npos, blank == L' ') << Shown(target);
     }
-    EXPECT_EQ(text::QuoteCommandLine({L"p", target}, QuoteForm::kPowerShell).refusal,
-              Refusal::kLauncherBreaks);
   }
 }
 
@@ -328,6 +410,16 @@ TEST(PowerShell, ReadsALineOnlyWhereEveryVersionAgrees) {
       {Pinned(L"Legacy", Call(L"run.cmd", L"'a&b'")), std::nullopt},
       {Pinned(L"Legacy", Call(L"p", L"\"a\u201C\"")), std::nullopt}, // a typographic quote ends it
       {Pinned(L"Legacy", Call(L"p", L"\"`$``$([char]0x000A)`\u201C\"")), List{L"p", L"$`\n\u201C"}},
+      // Arrays: each element by the element rules, one blank between them.
+      {Pinned(L"Legacy", Call(L"p", LR"(@('"a\"b', 'c"') @('x', 'y'))")),
+       List{L"p", LR"(a"b c)", L"x", L"y"}},
+      {Pinned(L"Legacy", Call(L"p", L"@(\"`t\", 'a b')")), List{L"p", L"\t", L"a b"}},
+      {Call(L"p", LR"(@('"a\"b', 'c"'))"), std::nullopt}, // Standard passes each on its own
+      {Pinned(L"Legacy", Call(L"p", L"@('a', '')")), std::nullopt},
+      {Pinned(L"Legacy", Call(L"p", L"@('', 'a')")), std::nullopt},
+      {Pinned(L"Legacy", Call(L"p", L"@('a', '--%')")), std::nullopt},
+      {Pinned(L"Legacy", Call(L"p", L"@()")), std::nullopt},
+      {Pinned(L"Legacy", Call(L"p", L"@('a','b')")), std::nullopt},
       // The check compares the value pinned, and the line ends in its else.
       {L"& { $PSNativeCommandArgumentPassing = 'Legacy'; if ('Standard' -eq "
        L"$PSNativeCommandArgumentPassing) { " +

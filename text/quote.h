@@ -68,7 +68,7 @@ struct QuotedLine {
   // kLauncherBreaks, and a writer's kTooLong: the launcher whose command line is meant, and for
   // kLauncherBreaks what its builder does wrong where that is known.
   std::string_view launcher = {};
-  std::string_view flaw = {};
+  std::string flaw = {};
 };
 
 // How a form's line is printed.

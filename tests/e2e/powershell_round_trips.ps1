@@ -77,7 +77,10 @@ $pieces = @('"', '"', '\', '\', '$', '`', '@', ',', ' ', ' ', '--%', '-x:', "'",
   [string][char]0x201D, [string][char]0x201E, [string][char]0xE9, 'a', 'b c', "`t", "`n", "`r`n",
   '~', '*', '%PATH%', '{', '}', ';', '#', '$(x)', [string][char]0xA0, '--', '1e3')
 $random = New-Object Random 20261210
-$lists = @(, @('C:\My Dir\', 'a"b', '', 'say "hi"\', '--%', '-x:y', 'it''s', '$HOME', 'a,b', '@x', '~\x'))
+$lists = @(@('C:\My Dir\', 'a"b', '', 'say "hi"\', '--%', '-x:y', 'it''s', '$HOME', 'a,b', '@x', '~\x'),
+  # What 5.1 would quote again in every single string, passed as arrays of the token's pieces: what
+  # 5.1 does with an array is decided here.
+  @('a"b c', '"two words"', 'x y" z\', 'x\" y', '\" a', "a`tb`" c\"))
 for ($k = 0; $k -lt $Count; $k++) {
   $list = @()
   for ($n = $random.Next(5); $n -gt 0; $n--) {
