@@ -27,8 +27,13 @@ const PowerShellModel &ModelOf(Model model) {
 const std::wstring kCall =
     L"& (Microsoft.PowerShell.Core\\Get-Command -CommandType Application -Name ";
 const std::wstring kNotBatch = L" | Microsoft.PowerShell.Core\\Where-Object Extension -NotIn "
-                               L"'.bat', '.cmd' | Microsoft.PowerShell.Utility\\Select-Object "
-                               L"-First 1)";
+                               L"'.bat', '.cmd', '.vbs', '.vbe', '.js', '.jse', '.wsf', '.wsh' | "
+                               L"Microsoft.PowerShell.Utility\\Select-Object -First 1)";
+// The pin, its check, and what follows the call.
+const std::wstring kPinned = L"& { $PSNativeCommandArgumentPassing = 'Legacy'; if ('Legacy' -eq "
+                             L"$PSNativeCommandArgumentPassing) { ";
+const std::wstring kOtherwise = L" } else { throw '$PSNativeCommandArgumentPassing could not be "
+                                L"set to Legacy: the program was not started' } }";
 
 // The call alone, unpinned: what each version builds from it with the profile's mode.
 std::wstring Call(std::wstring_view program, std::wstring_view arguments) {
@@ -36,12 +41,32 @@ std::wstring Call(std::wstring_view program, std::wstring_view arguments) {
 }
 
 std::wstring Pinned(std::wstring_view passing, std::wstring_view call) {
-  return L"& { $PSNativeCommandArgumentPassing = '" + std::wstring(passing) + L"'; " +
-         std::wstring(call) + L" }";
+  const std::wstring value = L"'" + std::wstring(passing) + L"'";
+  return L"& { $PSNativeCommandArgumentPassing = " + value + L"; if (" + value +
+         L" -eq $PSNativeCommandArgumentPassing) { " + std::wstring(call) + kOtherwise;
 }
 
 std::optional<std::wstring> Built(std::wstring_view line, Model model) {
   return text::forms::PowerShellCommandLine(line, ModelOf(model));
+}
+
+// Asserts that no string of the alphabet, up to seven units, gives 5.1's command line the target.
+void SearchNoSpelling(const std::wstring &alphabet, const std::wstring &target) {
+  std::size_t total = 1;
+  for (std::size_t length = 1; length <= 7; ++length) {
+    total *= alphabet.size();
+    for (std::size_t n = 0; n < total; ++n) {
+      std::wstring text;
+      for (std::size_t m = n, i = 0; i < length; ++i, m /= alphabet.size())
+        text.push_back(alphabet[m % alphabet.size()]);
+      const std::optional<std::wstring> built = Built(Call(L"p", L"'" + text + L"' 'x'"), k51);
+      ASSERT_TRUE(built.has_value());
+      const List wanted = {L"p", target, L"x"};
+      ASSERT_FALSE(text::SplitCommandLine(*built, SplitRules::kRecorder) == wanted &&
+                   text::SplitCommandLine(*built, SplitRules::kRuntime) == wanted)
+          << Shown(text);
+    }
+  }
 }
 
 struct BuildCase {
@@ -68,6 +93,11 @@ TEST(PowerShell, EachVersionBuildsTheCommandLineByItsOwnRules) {
       {LR"('-x:y' '$HOME' 'a,b' '@x' '`')", LR"(-x:y $HOME a,b @x `)", LR"(-x:y $HOME a,b @x `)",
        LR"(-x:y $HOME a,b @x `)"},
       {LR"(@('--%') 'a')", LR"(--% a)", LR"(--% a)", LR"(--% a)"},
+      // An array: each element by the element rules, one blank between them; in Standard each
+      // is an entry of its own.
+      {LR"(@('"a\"b', 'c"'))", LR"("a\"b c")", LR"("a\"b c")", LR"("\"a\\\"b" "c\"")"},
+      {LR"(@('a b', 'c\') 'd')", LR"("a b" c\ d)", LR"("a b" c\ d)", LR"("a b" c\ d)"},
+      {LR"(@('x y\', 'z'))", LR"("x y\" z)", LR"("x y\\" z)", LR"("x y\\" z)"},
   };
   for (const BuildCase &c : cases) {
     SCOPED_TRACE(Shown(c.arguments));
@@ -138,8 +168,7 @@ TEST(PowerShell, ThePinnedModeHoldsWhereTheVariableIsRead) {
 }
 
 TEST(PowerShell, WritesEachArgumentAsALiteralThatEveryBuilderPassesOn) {
-  const std::wstring start = L"& { $PSNativeCommandArgumentPassing = 'Legacy'; " + kCall +
-                             L"'C:\\Tools\\rec.exe'" + kNotBatch;
+  const std::wstring start = kPinned + kCall + L"'C:\\Tools\\rec.exe'" + kNotBatch;
   const struct {
     List arguments;
     std::wstring written;
@@ -165,7 +194,7 @@ TEST(PowerShell, WritesEachArgumentAsALiteralThatEveryBuilderPassesOn) {
     const text::QuotedLine quoted = text::QuoteCommandLine(list, QuoteForm::kPowerShell);
     EXPECT_EQ(quoted.refusal, Refusal::kNone)
         << text::RefusalReason(quoted, QuoteForm::kPowerShell);
-    EXPECT_EQ(Shown(quoted.line), Shown(start + c.written + L" }"));
+    EXPECT_EQ(Shown(quoted.line), Shown(start + c.written + kOtherwise));
     EXPECT_TRUE(text::LineDelivers(quoted.line, list, QuoteForm::kPowerShell))
         << Shown(quoted.line);
   }
@@ -174,16 +203,99 @@ TEST(PowerShell, WritesEachArgumentAsALiteralThatEveryBuilderPassesOn) {
 // Where the program names a batch file the lookup takes it; else it passes over batch files, which
 // PATHEXT would find for a name without an extension.
 TEST(PowerShell, LooksUpABatchFileOnlyWhereTheProgramNamesOne) {
-  const std::wstring pin = L"& { $PSNativeCommandArgumentPassing = 'Legacy'; " + kCall;
+  const std::wstring pin = kPinned + kCall;
   EXPECT_EQ(text::QuoteCommandLine({LR"(C:\Tools\run.bat)", L"a b"}, QuoteForm::kPowerShell).line,
-            pin + LR"('C:\Tools\run.bat' -TotalCount 1) '"a b"' })");
+            pin + LR"('C:\Tools\run.bat' -TotalCount 1) '"a b"')" + kOtherwise);
   EXPECT_EQ(text::QuoteCommandLine({L"run", L"a&b"}, QuoteForm::kPowerShell).line,
-            pin + L"'run'" + kNotBatch + L" 'a&b' }");
+            pin + L"'run'" + kNotBatch + L" 'a&b'" + kOtherwise);
   // A batch file's arguments are the tokens of its createprocess line, on which cmd acts on
   // nothing.
   EXPECT_EQ(
       text::QuoteCommandLine({L"run.cmd", L"a&b", L"say \"hi\""}, QuoteForm::kPowerShell).line,
-      pin + LR"('run.cmd' -TotalCount 1) '"a&b"' '"say \"hi\""' })");
+      pin + LR"('run.cmd' -TotalCount 1) '"a&b"' '"say \"hi\""')" + kOtherwise);
+}
+
+// Where 5.1 counts an escaped quote and would quote the token again, the pieces between the
+// token's spaces go as an array, which every builder joins back into the token.
+TEST(PowerShell, WritesTheTokensPiecesAsAnArrayWhereWindowsPowerShellBreaksTheToken) {
+  const struct {
+    List list;
+    std::wstring arguments; // as the line writes them
+  } cases[] = {
+      {{L"p", LR"(a"b c)"}, LR"( @('"a\"b', 'c"'))"},
+      {{L"p", LR"("two words")"}, LR"( @('"\"two', 'words\""'))"},
+      {{L"p", LR"(x y" z\)"}, LR"( @('"x', 'y\"', 'z\\"'))"},
+      {{L"p", LR"(x\" y)"}, LR"( @('"x\\\"', 'y"'))"},
+      {{L"p", LR"(\" a)"}, LR"( @('"\\\"', 'a"'))"},
+      // A piece holding a tab where every builder leaves it alone, written "..." for the tab.
+      {{L"p", L"a\tb\" c\\"}, L" @(\"`\"a`tb\\`\"\", 'c\\\\\"')"},
+      // The plain token still comes first.
+      {{L"p", LR"(a"b)", L"a b"}, LR"( 'a\"b' '"a b"')"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(Shown(c.list[1]));
+    const text::QuotedLine quoted = text::QuoteCommandLine(c.list, QuoteForm::kPowerShell);
+    EXPECT_EQ(quoted.refusal, Refusal::kNone)
+        << text::RefusalReason(quoted, QuoteForm::kPowerShell);
+    EXPECT_EQ(Shown(quoted.line),
+              Shown(kPinned + kCall + L"'p'" + kNotBatch + c.arguments + kOtherwise));
+    EXPECT_TRUE(text::LineDelivers(quoted.line, c.list, QuoteForm::kPowerShell));
+  }
+  // For a batch file, an element holding a quote takes the token alone, or this array of it.
+  const List batch = {L"run.cmd", LR"("two words")"};
+  const text::QuotedLine quoted = text::QuoteCommandLine(batch, QuoteForm::kPowerShell);
+  EXPECT_EQ(quoted.line,
+            kPinned + kCall + LR"('run.cmd' -TotalCount 1) @('"\"two', 'words\""'))" + kOtherwise);
+  EXPECT_TRUE(text::LineDelivers(quoted.line, batch, QuoteForm::kPowerShell));
+}
+
+// A refusal names the flaws of 5.1's builder that break the argument, and what keeps the array
+// of its pieces from passing.
+TEST(PowerShell, NamesWhatBreaksTheArgument) {
+  const std::string start = "ARG[1] has no spelling that Windows PowerShell 5.1 passes on intact: ";
+  const std::string counts =
+      "it counts every quote, escaped or not, when it decides which white space needs quotes";
+  const std::string keeps = ", and it does not double the backslashes before a quote it adds";
+  const std::string array =
+      "; only an array of the pieces between single spaces could pass, and the argument holds ";
+  const struct {
+    std::wstring element;
+    std::string reason;
+  } cases[] = {
+      {L"a\"b\tc", start + counts + array + "white space other than a space"},
+      {L"a\"b c\u00A0d", start + counts + array + "white space other than a space"},
+      {LR"(a"b  c)", start + counts + array + "two spaces in a row"},
+      {LR"(x  y" z\)", start + counts + keeps + array + "two spaces in a row"},
+      {L"x y\"\tz\\", start + counts + keeps + array + "white space other than a space"},
+      {LR"(a" --% b)",
+       start + counts + array +
+           "--% between spaces, which Windows PowerShell 5.1 was not seen to pass in an array"},
+  };
+  for (const auto &c : cases) {
+    const text::QuotedLine quoted =
+        text::QuoteCommandLine({L"p", c.element}, QuoteForm::kPowerShell);
+    EXPECT_EQ(text::RefusalReason(quoted, QuoteForm::kPowerShell), c.reason) << Shown(c.element);
+  }
+}
+
+// Windows Script Host reads a script's command line by rules of its own: a program that names one
+// is refused, and a bare name's lookup passes over them.
+TEST(PowerShell, RefusesAScriptHostScriptAndLooksUpPastThem) {
+  const struct {
+    std::wstring program;
+    bool script;
+  } cases[] = {
+      {L"x.vbs", true},   {L"X.VBE", true}, {LR"(C:\s\x.js)", true},  {L"x.jse", true},
+      {L"x.Wsf", true},   {L"x.wsh", true}, {L"x.vbs. ", true},       {L"x.vbs.exe", false},
+      {L"x.json", false}, {L"xvbs", false}, {LR"(C:\x.js\p)", false}, {L"cscript.exe", false},
+  };
+  for (const auto &c : cases) {
+    const text::QuotedLine quoted =
+        text::QuoteCommandLine({c.program, L"a"}, QuoteForm::kPowerShell);
+    EXPECT_EQ(quoted.refusal, c.script ? Refusal::kScriptHostProgram : Refusal::kNone)
+        << Shown(c.program);
+    EXPECT_EQ(quoted.line.find(kNotBatch) != std::wstring::npos, !c.script) << Shown(c.program);
+  }
 }
 
 TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
@@ -194,14 +306,20 @@ TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
     std::size_t element;
     std::string reason;
   } cases[] = {
-      {{L"p", LR"(a"b c)"},
+      {{L"p", L"a\"b\tc"},
        Refusal::kLauncherBreaks,
        1,
        "ARG[1] has no spelling that Windows PowerShell 5.1 passes on intact: it counts every "
-       "quote, escaped or not, when it decides which white space needs quotes, and leaves single "
-       "a backslash before a quote it adds"},
-      {{L"p", L"x", LR"("a b")"}, Refusal::kLauncherBreaks, 2, ""},
-      {{L"p", LR"(x y" z\)"}, Refusal::kLauncherBreaks, 1, ""},
+       "quote, escaped or not, when it decides which white space needs quotes; only an array of "
+       "the pieces between single spaces could pass, and the argument holds white space other "
+       "than a space"},
+      {{L"p", L"x", LR"("a  b")"}, Refusal::kLauncherBreaks, 2, ""},
+      {{L"p", LR"(x  y" z\)"}, Refusal::kLauncherBreaks, 1, ""},
+      {{L"C:\\Scripts\\run.vbs", L"a"},
+       Refusal::kScriptHostProgram,
+       0,
+       "the program is a script that Windows Script Host runs, which reads its command line by "
+       "rules of its own (without the \\\" escape): no line can promise it the list"},
       {{LR"(C:\d[1]\p.exe)"},
        Refusal::kProgramPattern,
        0,
@@ -214,6 +332,12 @@ TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
       {{L"p", std::wstring(L"a\0", 2)}, Refusal::kNul, 1, ""},
       {{L"p", L"\xD800"}, Refusal::kUnencodable, 1, ""},
       {{L"run.bat", L"100%"}, Refusal::kBatchPercent, 1, ""},
+      // A batch file's element that holds what cmd acts on reaches cmd as its token, which 7
+      // quotes again for the U+2000 after its second quote.
+      {{L"run.cmd", L"a\"h)\u2000", L"q\""},
+       Refusal::kLauncherBreaks,
+       1,
+       "ARG[1] has no spelling that PowerShell 7.0 to 7.2 passes on intact"},
       {{L"p", longest + L"a"},
        Refusal::kTooLong,
        0,
@@ -237,27 +361,21 @@ TEST(PowerShell, RefusesWhatNoLineCarriesAndSaysWhichVersionBreaksIt) {
 }
 
 // No string at all that 5.1 is handed gives these: every blank in them follows an odd number of
-// quotes. Searched over quotes, backslashes, a letter and a blank, up to seven units.
+// quotes. Searched over quotes, backslashes, a letter and a blank, up to seven units. Where the
+// blank is a space, an array of the pieces between the spaces passes them, which 5.1 joins with
+// single spaces; where it is a tab, nothing does.
 TEST(PowerShell, WindowsPowerShellHasNoSpellingForWhatItIsRefused) {
-  const std::wstring alphabet = L"\"\\a ";
-  for (const std::wstring target : {LR"(a" a)", LR"("a a")", LR"(" a)"}) {
-    std::size_t total = 1;
-    for (std::size_t length = 1; length <= 7; ++length) {
-      total *= alphabet.size();
-      for (std::size_t n = 0; n < total; ++n) {
-        std::wstring text;
-        for (std::size_t m = n, i = 0; i < length; ++i, m /= alphabet.size())
-          text.push_back(alphabet[m % alphabet.size()]);
-        const std::optional<std::wstring> built = Built(Call(L"p", L"'" + text + L"' 'x'"), k51);
-        ASSERT_TRUE(built.has_value());
-        const List wanted = {L"p", target, L"x"};
-        ASSERT_FALSE(text::SplitCommandLine(*built, SplitRules::kRecorder) == wanted &&
-                     text::SplitCommandLine(*built, SplitRules::kRuntime) == wanted)
-            << Shown(text);
-      }
+  for (const wchar_t blank : {L' ', L'\t'}) {
+    const std::wstring alphabet = std::wstring(L"\"\\a") + blank;
+    for (std::wstring target : {LR"(a" a)", LR"("a a")", LR"(" a)"}) {
+      std::replace(target.begin(), target.end(), L' ', blank);
+      SearchNoSpelling(alphabet, target);
+      const text::QuotedLine quoted =
+          text::QuoteCommandLine({L"p", target}, QuoteForm::kPowerShell);
+      EXPECT_EQ(quoted.refusal, blank == L' ' ? Refusal::kNone : Refusal::kLauncherBreaks)
+          << Shown(target);
+      EXPECT_EQ(quoted.line.find(L" @('") != std::wstring::npos, blank == L' ') << Shown(target);
     }
-    EXPECT_EQ(text::QuoteCommandLine({L"p", target}, QuoteForm::kPowerShell).refusal,
-              Refusal::kLauncherBreaks);
   }
 }
 
@@ -281,13 +399,36 @@ TEST(PowerShell, ReadsALineOnlyWhereEveryVersionAgrees) {
       {Pinned(L"Legacy", Call(L"p", L"'a'")) + L";", std::nullopt},
       {Pinned(L"Sometimes", Call(L"p", L"'a'")), std::nullopt},
       {L"& 'p' 'a'", std::nullopt},
-      // A lookup that does not pass over batch files may start one, on whose list cmd acts.
+      // A lookup that does not pass over batch files and scripts may start one the line does not
+      // name: a batch file, on whose list cmd acts, or a script, which reads its own way.
       {Pinned(L"Legacy", kCall + L"'run' -TotalCount 1) 'a&b'"), std::nullopt},
-      {Pinned(L"Legacy", kCall + L"'run' -TotalCount 1) 'a b'"), List{L"run", L"a b"}},
+      {Pinned(L"Legacy", kCall + L"'run' -TotalCount 1) 'a b'"), std::nullopt},
+      {Pinned(L"Legacy", kCall + L"'run.cmd' -TotalCount 1) 'a b'"), List{L"run.cmd", L"a b"}},
+      {Pinned(L"Legacy", kCall + L"'run.vbs' -TotalCount 1) 'a b'"), std::nullopt},
+      {Pinned(L"Legacy", Call(L"run.vbs", L"'a b'")), std::nullopt},
       {Pinned(L"Legacy", Call(L"run", L"'a&b'")), List{L"run", L"a&b"}},
       {Pinned(L"Legacy", Call(L"run.cmd", L"'a&b'")), std::nullopt},
       {Pinned(L"Legacy", Call(L"p", L"\"a\u201C\"")), std::nullopt}, // a typographic quote ends it
       {Pinned(L"Legacy", Call(L"p", L"\"`$``$([char]0x000A)`\u201C\"")), List{L"p", L"$`\n\u201C"}},
+      // Arrays: each element by the element rules, one blank between them.
+      {Pinned(L"Legacy", Call(L"p", LR"(@('"a\"b', 'c"') @('x', 'y'))")),
+       List{L"p", LR"(a"b c)", L"x", L"y"}},
+      {Pinned(L"Legacy", Call(L"p", L"@(\"`t\", 'a b')")), List{L"p", L"\t", L"a b"}},
+      {Call(L"p", LR"(@('"a\"b', 'c"'))"), std::nullopt}, // Standard passes each on its own
+      {Pinned(L"Legacy", Call(L"p", L"@('a', '')")), std::nullopt},
+      {Pinned(L"Legacy", Call(L"p", L"@('', 'a')")), std::nullopt},
+      {Pinned(L"Legacy", Call(L"p", L"@('a', '--%')")), std::nullopt},
+      {Pinned(L"Legacy", Call(L"p", L"@()")), std::nullopt},
+      {Pinned(L"Legacy", Call(L"p", L"@('a','b')")), std::nullopt},
+      // The check compares the value pinned, and the line ends in its else.
+      {L"& { $PSNativeCommandArgumentPassing = 'Legacy'; if ('Standard' -eq "
+       L"$PSNativeCommandArgumentPassing) { " +
+           Call(L"p", L"'a'") + kOtherwise,
+       std::nullopt},
+      {L"& { $PSNativeCommandArgumentPassing = 'Legacy'; " + Call(L"p", L"'a'") + L" }",
+       std::nullopt},
+      {kPinned + Call(L"p", L"'a'") + L" }", std::nullopt},
+      {kPinned + Call(L"p", L"'a'") + kOtherwise, List{L"p", L"a"}},
   };
   for (const auto &c : cases)
     EXPECT_EQ(text::ReadQuotedLine(c.line, QuoteForm::kPowerShell, SplitRules::kRecorder), c.list)

@@ -64,7 +64,6 @@ struct PowerShellModel {
   bool doublesTrailingBackslashes; // Legacy doubles the backslashes before a quote it adds
   bool readsPassing;               // the variable selects its mode; else it knows only Legacy
   ArgumentPassing passing;         // the value left by a profile, where it reads the variable
-  std::string_view flaw;           // what its Legacy builder breaks, for refusals; may be empty
 };
 std::span<const PowerShellModel> PowerShellModels();
 

@@ -245,7 +245,10 @@ std::string RefusalReason(const QuotedLine &quoted, QuoteForm form) {
            "pattern that another program's name could match";
   case Refusal::kLauncherBreaks:
     return element + " has no spelling that " + std::string(quoted.launcher) + " passes on intact" +
-           (quoted.flaw.empty() ? "" : ": " + std::string(quoted.flaw));
+           (quoted.flaw.empty() ? "" : ": " + quoted.flaw);
+  case Refusal::kScriptHostProgram:
+    return "the program is a script that Windows Script Host runs, which reads its command line "
+           "by rules of its own (without the \\\" escape): no line can promise it the list";
   case Refusal::kTooLong:
     return TooLong(quoted);
   }

@@ -45,12 +45,14 @@ enum class Refusal {
   kUnencodable,    // a lone surrogate, or a byte that is not UTF-8 where only text is written
   kTooLong,        // the line would be longer than the form allows
   // Element 0 is a batch file, whose list cmd reads on its way, and:
-  kBatchPercent,   // an element holds a %, which cmd may expand (Wine's cmd expands every one)
-  kBatchOddQuotes, // the arguments hold an odd number of quotes, which would leave cmd's quoting
-                   // open over whatever a batch file writes after %*; element: the last of them
-  kProgramPattern, // powershell: element 0 holds what PowerShell's command lookup reads as a
-                   // pattern
-  kLauncherBreaks, // powershell: one version's builder changes the element in every spelling
+  kBatchPercent,      // an element holds a %, which cmd may expand (Wine's cmd expands every one)
+  kBatchOddQuotes,    // the arguments hold an odd number of quotes, which would leave cmd's quoting
+                      // open over whatever a batch file writes after %*; element: the last of them
+  kProgramPattern,    // powershell: element 0 holds what PowerShell's command lookup reads as a
+                      // pattern
+  kLauncherBreaks,    // powershell: one version's builder changes the element in every spelling
+  kScriptHostProgram, // powershell: element 0 names a script that Windows Script Host runs, which
+                      // reads its command line by rules of its own
 };
 
 // A quoted line, or why there is none. The line is in code units; where the form prints bytes,
@@ -66,7 +68,7 @@ struct QuotedLine {
   // kLauncherBreaks, and a writer's kTooLong: the launcher whose command line is meant, and for
   // kLauncherBreaks what its builder does wrong where that is known.
   std::string_view launcher = {};
-  std::string_view flaw = {};
+  std::string flaw = {};
 };
 
 // How a form's line is printed.

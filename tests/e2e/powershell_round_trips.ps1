@@ -2,7 +2,8 @@
 # 5.1 or PowerShell 7, on Windows by the hosted job; pwsh on Linux works too): each line the reader
 # prints, run in a new process of the same PowerShell from -Command and from a .ps1 file (UTF-8
 # with a byte-order mark) under every mode a profile may set, must deliver exactly its arguments
-# to the recorder. The lists reach the reader through its --split - (a file holding a command line
+# to the recorder, and under profiles that keep Legacy out the lines must start nothing. The lists
+# reach the reader through its --split - (a file holding a command line
 # written here), and the logs are read back with --json, so that no argument passes through
 # PowerShell on its way to the reader or back. Exits 1 on the first list that does not arrive.
 # -Shell names the PowerShell to start the lines with, where it is not the one in $PSHOME.
@@ -76,7 +77,10 @@ $pieces = @('"', '"', '\', '\', '$', '`', '@', ',', ' ', ' ', '--%', '-x:', "'",
   [string][char]0x201D, [string][char]0x201E, [string][char]0xE9, 'a', 'b c', "`t", "`n", "`r`n",
   '~', '*', '%PATH%', '{', '}', ';', '#', '$(x)', [string][char]0xA0, '--', '1e3')
 $random = New-Object Random 20261210
-$lists = @(, @('C:\My Dir\', 'a"b', '', 'say "hi"\', '--%', '-x:y', 'it''s', '$HOME', 'a,b', '@x', '~\x'))
+$lists = @(@('C:\My Dir\', 'a"b', '', 'say "hi"\', '--%', '-x:y', 'it''s', '$HOME', 'a,b', '@x', '~\x'),
+  # What 5.1 would quote again in every single string, passed as arrays of the token's pieces: what
+  # 5.1 does with an array is decided here.
+  @('a"b c', '"two words"', 'x y" z\', 'x\" y', '\" a', "a`tb`" c\"))
 for ($k = 0; $k -lt $Count; $k++) {
   $list = @()
   for ($n = $random.Next(5); $n -gt 0; $n--) {
@@ -97,6 +101,8 @@ if ($windows) {
   $batchBin = Join-Path $work 'batch'
   New-Item -ItemType Directory -Force $batchBin | Out-Null
   [IO.File]::WriteAllText((Join-Path $batchBin 'echo.cmd'), "@exit /b 0`r`n")
+  # And a script of that name, which PATHEXT finds too and Windows Script Host would run.
+  [IO.File]::WriteAllText((Join-Path $batchBin 'echo.vbs'), "WScript.Quit 0`r`n")
   $env:PATH = $batchBin + [IO.Path]::PathSeparator + $env:PATH
 }
 
@@ -139,5 +145,33 @@ foreach ($passing in @('', 'Legacy', 'Standard', 'Windows')) {
     }
   }
 }
-Write-Output "PowerShell $version`: $trips round trips delivered, $refused lists refused"
+# Profiles that make the variable AllScope and keep the line's assignment from taking: the line must
+# start nothing, from -Command or from a .ps1 file, and say why. 5.1 does not read the variable,
+# but its line checks it all the same.
+$fresh = 'Remove-Variable PSNativeCommandArgumentPassing -Force -ErrorAction SilentlyContinue; '
+$validated = 'New-Variable PSNativeCommandArgumentPassing -Value Standard -Option AllScope; ' +
+  '(Get-Variable PSNativeCommandArgumentPassing).Attributes.Add('
+$hostileProfiles = @(
+  ($fresh + 'Set-Variable PSNativeCommandArgumentPassing -Value Standard -Option ReadOnly,AllScope'),
+  ($fresh + 'Set-Variable PSNativeCommandArgumentPassing -Value Standard -Option Constant,AllScope'),
+  ($fresh + $validated + "[System.Management.Automation.ValidateSetAttribute]::new('Standard', 'Windows'))"),
+  ($fresh + $validated + "[System.Management.Automation.ValidateScriptAttribute]::new({ `$_ -ne 'Legacy' }))"))
+$round = $rounds[0]
+$start = "`$env:$tmp = '$($round.Folder)'`n$($round.Line) | Out-Null`n"
+$hostileFile = Join-Path $work 'hostile.ps1'
+[IO.File]::WriteAllText($hostileFile, $start, (New-Object Text.UTF8Encoding $true))
+$stopped = 0
+foreach ($hostile in $hostileProfiles) {
+  foreach ($source in @('-Command', 'a .ps1 file')) {
+    $command = if ($source -eq '-Command') { $start } else { "& '$hostileFile'" }
+    # The child's error is the point here: read, not stopped on.
+    $said = & { $ErrorActionPreference = 'Continue'; (Run '' "$hostile; $command" 2>&1) -join "`n" }
+    if (@(Get-ChildItem -LiteralPath $round.Folder).Count -ne 0 -or $said -notmatch 'could not be set to Legacy') {
+      Write-Output "PowerShell $version started the program, or did not say why not, under the profile $hostile from $source`: $said"
+      exit 1
+    }
+    $stopped++
+  }
+}
+Write-Output "PowerShell $version`: $trips round trips delivered, $refused lists refused, $stopped runs under hostile profiles stopped"
 Remove-Item -Recurse -Force $work

@@ -179,6 +179,7 @@ bool Justified(const text::QuotedLine &quoted, const List &list, QuoteForm form)
            quoted.element == LastQuoted(list);
   case Refusal::kProgramPattern:
   case Refusal::kLauncherBreaks:
+  case Refusal::kScriptHostProgram:
     return false; // the powershell form's alone (powershell_fuzz.cpp)
   case Refusal::kTooLong: {
     std::size_t shortest = list.size() - 1; // the blanks between elements

@@ -17,9 +17,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cwctype>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -45,15 +47,18 @@ constexpr std::wstring_view kWhiteSpace =
     L"\t\n\v\f\r \u0085\u00A0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007\u2008\u2009"
     L"\u200A\u2028\u2029\u202F\u205F\u3000";
 
-// One string of the line at i, leaving i past it: '...' with doubled quotes, "..." with backtick
-// escapes and $([char]0xXXXX), or @('--%').
+constexpr std::wstring_view kScriptHost[] = {L".vbs", L".vbe", L".js", L".jse", L".wsf", L".wsh"};
+constexpr std::wstring_view kStart = L"& { $PSNativeCommandArgumentPassing = 'Legacy'; if "
+                                     L"('Legacy' -eq $PSNativeCommandArgumentPassing) { & (";
+constexpr std::wstring_view kPassOver = L"-NotIn '.bat', '.cmd', '.vbs', '.vbe', '.js', '.jse', "
+                                        L"'.wsf', '.wsh' | ";
+constexpr std::wstring_view kElse = L" } else { throw '";
+
+// One string of the line at i, leaving i past it: '...' with doubled quotes, or "..." with
+// backtick escapes and $([char]0xXXXX).
 std::optional<std::wstring> Value(std::wstring_view line, std::size_t &i) {
   std::wstring value;
   const auto quoteAt = [&](std::size_t at) { return Holds(line.substr(at, 1), kSingleQuotes); };
-  if (line.substr(i, 8) == L"@('--%')") {
-    i += 8;
-    return L"--%";
-  }
   if (i < line.size() && line[i] == L'\'') {
     for (++i; i < line.size() && !(quoteAt(i) && !quoteAt(i + 1)); ++i)
       value.push_back(quoteAt(i) ? line[++i] : line[i]);
@@ -78,49 +83,104 @@ std::optional<std::wstring> Value(std::wstring_view line, std::size_t &i) {
   return value;
 }
 
-// The program and the strings the line hands the builder.
-std::optional<List> Strings(std::wstring_view line) {
+// One argument at i: a string, or @('...', '...'), whose strings the builder takes one by one.
+std::optional<List> Argument(std::wstring_view line, std::size_t &i) {
+  const bool array = line.substr(i, 2) == L"@(";
+  if (array)
+    i += 2;
+  List strings;
+  for (;;) {
+    std::optional<std::wstring> value = Value(line, i);
+    if (!value)
+      return std::nullopt;
+    strings.push_back(std::move(*value));
+    if (!array || line.substr(i, 2) != L", ")
+      break;
+    i += 2;
+  }
+  if (array && line.substr(i++, 1) != L")")
+    return std::nullopt;
+  return strings;
+}
+
+// The program, and the arguments the line hands the builder.
+std::optional<std::pair<std::wstring, std::vector<List>>> Strings(std::wstring_view line) {
   const std::size_t name = line.find(L"-Name ");
-  const std::size_t end = line.rfind(L" }");
+  const std::size_t end = line.rfind(kElse);
   if (name == std::wstring_view::npos || end == std::wstring_view::npos)
     return std::nullopt;
   std::size_t i = name + 6;
-  std::optional<std::wstring> value = Value(line, i);
+  const std::optional<std::wstring> program = Value(line, i);
   const std::size_t close = line.find(L')', i);
-  if (!value || close == std::wstring_view::npos)
+  if (!program || close == std::wstring_view::npos)
     return std::nullopt;
-  List strings = {*value};
-  for (i = close + 1; i < end; strings.push_back(std::move(*value)))
-    if (line[i++] != L' ' || !(value = Value(line, i)))
+  std::pair<std::wstring, std::vector<List>> strings = {*program, {}};
+  for (i = close + 1; i < end;) {
+    std::optional<List> argument;
+    if (line[i++] != L' ' || !(argument = Argument(line, i)))
       return std::nullopt;
+    strings.second.push_back(std::move(*argument));
+  }
   return strings;
 }
 
 // Legacy: 5.1 counts every quote and doubles nothing; 7 skips a quote after a backslash and
-// doubles the trailing backslashes.
-std::wstring Legacy(const List &strings, bool windowsPowerShell) {
+// doubles the trailing backslashes. An array's strings each so, a blank between them.
+std::wstring Legacy(const std::vector<List> &arguments, bool windowsPowerShell) {
   std::wstring text;
-  for (std::size_t k = 0; k < strings.size(); ++k) {
-    const std::wstring &s = strings[k];
-    text += k > 0 ? L" " : L"";
-    std::size_t quotes = 0;
-    bool quote = false;
-    for (std::size_t i = 0; i < s.size() && !quote; ++i) {
-      if (s[i] == L'"' && (windowsPowerShell || i == 0 || s[i - 1] != L'\\'))
-        ++quotes;
-      else if (Holds(s.substr(i, 1), kWhiteSpace) && quotes % 2 == 0)
-        quote = true;
+  for (std::size_t k = 0; k < arguments.size(); ++k) {
+    for (std::size_t n = 0; n < arguments[k].size(); ++n) {
+      const std::wstring &s = arguments[k][n];
+      text += k > 0 || n > 0 ? L" " : L"";
+      std::size_t quotes = 0;
+      bool quote = false;
+      for (std::size_t i = 0; i < s.size() && !quote; ++i) {
+        if (s[i] == L'"' && (windowsPowerShell || i == 0 || s[i - 1] != L'\\'))
+          ++quotes;
+        else if (Holds(s.substr(i, 1), kWhiteSpace) && quotes % 2 == 0)
+          quote = true;
+      }
+      text += quote ? L"\"" + s : s;
+      for (std::size_t i = s.size(); quote && !windowsPowerShell && i > 0 && s[i - 1] == L'\\'; --i)
+        text += L"\\";
+      text += quote ? L"\"" : L"";
     }
-    if (!quote) {
-      text += s;
-      continue;
-    }
-    text += L"\"" + s;
-    for (std::size_t i = s.size(); !windowsPowerShell && i > 0 && s[i - 1] == L'\\'; --i)
-      text += L"\\";
-    text += L"\"";
   }
   return text;
+}
+
+bool NamesAScript(std::wstring program) {
+  program.erase(program.find_last_not_of(L". ") + 1);
+  for (wchar_t &unit : program)
+    unit = static_cast<wchar_t>(std::towlower(unit));
+  return std::any_of(std::begin(kScriptHost), std::end(kScriptHost),
+                     [&](std::wstring_view extension) { return program.ends_with(extension); });
+}
+
+// Whether the element holds white space after an odd number of its quotes, which 5.1 counts
+// differently, and cannot go as an array of single-spaced pieces: two spaces in a row, white
+// space that is not a space, or --% alone between spaces.
+bool WindowsPowerShellBreaks(const std::wstring &element) {
+  std::size_t quotes = 0;
+  bool afterOdd = false;
+  for (const wchar_t unit : element) {
+    quotes += unit == L'"';
+    afterOdd = afterOdd || (quotes % 2 == 1 && Holds(std::wstring(1, unit), kWhiteSpace));
+  }
+  const bool otherWhiteSpace = std::any_of(element.begin(), element.end(), [](wchar_t unit) {
+    return unit != L' ' && Holds(std::wstring(1, unit), kWhiteSpace);
+  });
+  return afterOdd && (element.find(L"  ") != std::wstring::npos || otherWhiteSpace ||
+                      element.find(L" --% ") != std::wstring::npos);
+}
+
+// For a batch file, an element holding what cmd acts on must reach cmd as its token alone (or an
+// array that gives the token back), which a Legacy builder may change.
+bool BatchTokenBroken(const List &list, std::size_t k) {
+  if (!text::IsBatchFile(list[0]) || !Holds(list[k], text::forms::kCmdActsOn))
+    return false;
+  const std::wstring token = text::forms::ArgumentTokens(list)[k - 1];
+  return Legacy({{token}}, true) != token || Legacy({{token}}, false) != token;
 }
 
 bool HasLoneSurrogate(const std::wstring &element) {
@@ -158,13 +218,13 @@ bool Justified(const text::QuotedLine &quoted, const List &list) {
   case Refusal::kProgramPattern:
     return quoted.element == 0 && Holds(element, L"[]*?`");
   case Refusal::kLauncherBreaks:
-    // 5.1 breaks where white space follows a quote; and a batch file's element holding what cmd
-    // acts on keeps its batch spelling, which a builder must leave as it stands: where white
-    // space stands that the spelling did not quote (one only .NET counts), any version adds quotes.
-    return quoted.element > 0 && element.find_last_of(kWhiteSpace) != std::wstring::npos &&
-           ((quoted.launcher == "Windows PowerShell 5.1" &&
-             element.find(L'"') < element.find_last_of(kWhiteSpace)) ||
-            (text::IsBatchFile(list[0]) && Holds(element, L"&|<>^()")));
+    // Only 5.1 breaks anything; or any builder a batch file's token, which some elements must
+    // take alone.
+    return quoted.element > 0 &&
+           ((quoted.launcher == "Windows PowerShell 5.1" && WindowsPowerShellBreaks(element)) ||
+            BatchTokenBroken(list, quoted.element));
+  case Refusal::kScriptHostProgram:
+    return quoted.element == 0 && NamesAScript(element);
   case Refusal::kTooLong: {
     std::size_t shortest = list.size() + 1;
     for (const std::wstring &e : list)
@@ -183,12 +243,16 @@ void CheckLine(const std::wstring &line, const List &list) {
     Check(unit >= 0x20 && unit != 0x7F && !(unit >= 0x80 && unit <= 0x9F) && unit != 0x2028 &&
               unit != 0x2029,
           "a control in the line, which a prompt would not take as typed");
-  std::optional<List> strings = Strings(line);
-  Check(strings.has_value() && strings->size() == list.size() && strings->front() == list[0],
+  Check(line.starts_with(kStart), "a line that does not pin Legacy and check it first");
+  Check(text::IsBatchFile(list[0]) || line.find(kPassOver) != std::wstring::npos,
+        "a bare name's lookup that may find a batch file or a script");
+  const auto strings = Strings(line);
+  Check(strings.has_value() && strings->second.size() + 1 == list.size() &&
+            strings->first == list[0],
         "strings not read back");
-  strings->erase(strings->begin());
   for (const bool windowsPowerShell : {true, false}) {
-    const std::wstring built = L"\"" + list[0] + L"\" " + Legacy(*strings, windowsPowerShell);
+    const std::wstring built =
+        L"\"" + list[0] + L"\" " + Legacy(strings->second, windowsPowerShell);
     for (const SplitRules rules : text::kBothSplitters)
       Check(text::SplitCommandLine(built, rules) == list, "a Legacy builder breaks the line");
     if (!text::IsBatchFile(list[0]))
