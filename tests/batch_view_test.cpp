@@ -77,7 +77,7 @@ TEST(BatchView, ShowsWhatABatchFileReceives) {
        {L"run.bat", L"a\nb"},
        L"a\nb",
        {L"cmd would end the line, or join the next one to it, at \n"}},
-      // CreateProcess tries longer paths when the shorter name no file; cmd reads the first.
+      // CreateProcess tries longer paths when the shorter one names no file; cmd reads the first.
       {LR"(C:\Program Files\run.bat x)",
        {LR"(C:\Program)", LR"(Files\run.bat)", L"x"},
        LR"(Files\run.bat x)",
