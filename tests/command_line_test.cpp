@@ -229,6 +229,8 @@ TEST(CommandLine, QuotesABatchFilesListForCmdToo) {
       {{L"x.bat", L"100%"}, QuoteForm::kCreateProcess, L"", Refusal::kBatchPercent, 1},
       {{LR"(C:\100%\x.bat)", L"a"}, QuoteForm::kCreateProcess, L"", Refusal::kBatchPercent, 0},
       {{L"x.cmd", L"a", L"%PATH%"}, QuoteForm::kCmd, L"", Refusal::kBatchPercent, 2},
+      // The payload that cuts a quote out of cmd's own command line to close the quoting.
+      {{L"x.bat", L"%CMDCMDLINE:~-1%&calc"}, QuoteForm::kArguments, L"", Refusal::kBatchPercent, 1},
       {{L"x.bat", L"a\"b"}, QuoteForm::kCreateProcess, L"", Refusal::kBatchOddQuotes, 1},
       {{L"x.bat", L"a\"b", L"c\"d", L"\"", L"e"},
        QuoteForm::kArguments,
