@@ -11,8 +11,6 @@ namespace text {
 
 namespace {
 
-bool IsBlank(wchar_t unit) { return unit == L' ' || unit == L'\t'; }
-
 // PATH, of %PATH% or %PATH:~0,3%.
 std::wstring NameOf(std::wstring_view variable) {
   variable = variable.substr(1, variable.size() - 2);

@@ -34,8 +34,6 @@ constexpr KindRules kKinds[] = {
     {.doubledPercent = false, .blocks = true},  // kForwarded
 };
 
-bool IsBlank(wchar_t unit) { return unit == L' ' || unit == L'\t'; }
-
 bool IsDelimiter(wchar_t unit) {
   return IsBlank(unit) || unit == L',' || unit == L';' || unit == L'=';
 }

@@ -12,8 +12,6 @@ namespace text {
 
 namespace {
 
-bool IsBlank(wchar_t unit) { return unit == L' ' || unit == L'\t'; }
-
 // Reads one argument starting at line[i] (not a blank); leaves i past it.
 std::wstring ReadArgument(std::wstring_view line, std::size_t &i, SplitRules rules) {
   std::wstring argument;

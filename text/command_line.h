@@ -24,6 +24,9 @@ enum class SplitRules {
 
 constexpr SplitRules kBothSplitters[] = {SplitRules::kRecorder, SplitRules::kRuntime};
 
+// The blanks that separate a command line's elements, and the words of a shell's line.
+constexpr bool IsBlank(wchar_t unit) { return unit == L' ' || unit == L'\t'; }
+
 // The list a command line gives, element 0 first. Blanks are space and tab. An empty line gives
 // an empty list by the recorder's rules (the Windows function answers with the caller's own path,
 // which no portable code knows) and one empty element by the runtime's.

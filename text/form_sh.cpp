@@ -8,8 +8,6 @@ namespace text::forms {
 
 namespace {
 
-bool IsBlank(wchar_t unit) { return unit == L' ' || unit == L'\t'; }
-
 bool BareForSh(wchar_t unit) {
   if ((unit >= L'a' && unit <= L'z') || (unit >= L'A' && unit <= L'Z') ||
       (unit >= L'0' && unit <= L'9'))

@@ -24,8 +24,6 @@ namespace {
 
 bool IsBatchTarget(const List &list) { return !list.empty() && IsBatchFile(list[0]); }
 
-bool IsBlank(wchar_t unit) { return unit == L' ' || unit == L'\t'; }
-
 bool OpensQuoted(std::wstring_view argument) {
   if (NeedsQuotes(argument))
     return true;
