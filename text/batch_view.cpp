@@ -60,11 +60,7 @@ std::optional<std::wstring_view> FurtherBatchFile(std::wstring_view line, std::s
 // The program cmd starts: %0 without its quotes (it ends at a delimiter, and runs on past a
 // closing quote).
 std::wstring CmdProgram(const BatchView &view) {
-  std::wstring program;
-  for (const wchar_t unit : view.parameters.empty() ? std::wstring() : view.parameters[0])
-    if (unit != L'"')
-      program.push_back(unit);
-  return program;
+  return view.parameters.empty() ? std::wstring() : Unquoted(view.parameters[0]);
 }
 
 } // namespace

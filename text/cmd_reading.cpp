@@ -34,10 +34,6 @@ constexpr KindRules kKinds[] = {
     {.doubledPercent = false, .blocks = true},  // kForwarded
 };
 
-bool IsDelimiter(wchar_t unit) {
-  return IsBlank(unit) || unit == L',' || unit == L';' || unit == L'=';
-}
-
 bool IsDigit(wchar_t unit) { return unit >= L'0' && unit <= L'9'; }
 
 std::vector<std::size_t> PositionsOf(std::wstring_view text, wchar_t mark) {
@@ -83,10 +79,9 @@ std::wstring ReadPercents(std::wstring_view line, bool doubledPercent, std::vect
 }
 
 void ReportDelayed(std::wstring_view text, std::vector<CmdAct> &acts) {
-  for (const auto &[start, end] : PairsOf(text, L'!'))
-    if (end > start + 1)
-      acts.push_back(
-          {CmdActKind::kDelayedVariable, std::wstring(text.substr(start, end - start + 1))});
+  for (const auto &[start, end] : NamedPairsOf(text, L'!'))
+    acts.push_back(
+        {CmdActKind::kDelayedVariable, std::wstring(text.substr(start, end - start + 1))});
 }
 
 // The left-to-right reading of a line whose percent signs have been read.
@@ -148,8 +143,8 @@ void ReadRedirectedFile(Scan &s, std::wstring &written) {
   for (; s.i < s.text.size() && !EndsCmdLine(s.text[s.i]); ++s.i) {
     const wchar_t unit = s.text[s.i];
     const bool block = unit == L'(' || unit == L')';
-    if (!quoted &&
-        (IsDelimiter(unit) || (unit != L'^' && ActsOutsideQuotes(unit) && (s.blocks || !block))))
+    if (!quoted && (IsParameterDelimiter(unit) ||
+                    (unit != L'^' && ActsOutsideQuotes(unit) && (s.blocks || !block))))
       break;
     if (unit == L'"')
       quoted = !quoted;
@@ -197,6 +192,10 @@ void ReadUnquoted(Scan &s) {
 
 } // namespace
 
+bool IsParameterDelimiter(wchar_t unit) {
+  return IsBlank(unit) || unit == L',' || unit == L';' || unit == L'=';
+}
+
 bool EndsCmdLine(wchar_t unit) { return unit == L'\r' || unit == L'\n' || unit == L'\x1A'; }
 
 bool ActsOutsideQuotes(wchar_t unit) {
@@ -204,11 +203,13 @@ bool ActsOutsideQuotes(wchar_t unit) {
          unit == L'(' || unit == L')';
 }
 
-std::vector<std::pair<std::size_t, std::size_t>> PairsOf(std::wstring_view text, wchar_t mark) {
+std::vector<std::pair<std::size_t, std::size_t>> NamedPairsOf(std::wstring_view text,
+                                                              wchar_t mark) {
   const std::vector<std::size_t> positions = PositionsOf(text, mark);
   std::vector<std::pair<std::size_t, std::size_t>> pairs;
   for (std::size_t k = 0; k + 1 < positions.size(); ++k)
-    pairs.emplace_back(positions[k], positions[k + 1]);
+    if (positions[k + 1] > positions[k] + 1)
+      pairs.emplace_back(positions[k], positions[k + 1]);
   return pairs;
 }
 
@@ -242,13 +243,13 @@ BatchParameters SplitBatchParameters(std::wstring_view command) {
   BatchParameters split;
   std::size_t i = 0;
   for (;;) {
-    while (i < command.size() && IsDelimiter(command[i]))
+    while (i < command.size() && IsParameterDelimiter(command[i]))
       ++i;
     if (i == command.size())
       return split;
     const std::size_t start = i;
     bool quoted = false;
-    for (; i < command.size() && (quoted || !IsDelimiter(command[i])); ++i)
+    for (; i < command.size() && (quoted || !IsParameterDelimiter(command[i])); ++i)
       if (command[i] == L'"')
         quoted = !quoted;
     split.parameters.emplace_back(command.substr(start, i - start));
@@ -281,14 +282,6 @@ bool OnlyAssumed(const std::vector<CmdAct> &acts) {
   return true;
 }
 
-std::wstring Unquoted(std::wstring_view text) {
-  std::wstring unquoted;
-  for (const wchar_t unit : text)
-    if (unit != L'"')
-      unquoted.push_back(unit);
-  return unquoted;
-}
-
 std::optional<std::vector<std::wstring>> ForwardedBy(std::wstring_view reading, CmdLineKind kind,
                                                      SplitRules rules) {
   const CmdReading read = ReadCmdLine(reading, kind);
@@ -309,6 +302,14 @@ std::optional<std::vector<std::wstring>> ForwardedBy(std::wstring_view reading, 
 }
 
 } // namespace
+
+std::wstring Unquoted(std::wstring_view parameter) {
+  std::wstring unquoted;
+  for (const wchar_t unit : parameter)
+    if (unit != L'"')
+      unquoted.push_back(unit);
+  return unquoted;
+}
 
 std::optional<std::vector<std::wstring>> ForwardedList(std::wstring_view line, CmdLineKind kind,
                                                        SplitRules rules) {

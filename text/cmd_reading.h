@@ -48,6 +48,9 @@ struct CmdReading {
 // cmd's reading of the line, expanding nothing: each % or ! that could expand is reported.
 CmdReading ReadCmdLine(std::wstring_view line, CmdLineKind kind);
 
+// Whether cmd splits a batch file's parameters at the unit: space, tab, comma, semicolon, equals.
+bool IsParameterDelimiter(wchar_t unit);
+
 // Whether the unit ends a line cmd reads, or changes it (in a batch file Ctrl-Z is read as a line
 // feed).
 bool EndsCmdLine(wchar_t unit);
@@ -55,9 +58,12 @@ bool EndsCmdLine(wchar_t unit);
 // Whether cmd acts on the unit outside quotes in a batch file's line: & | < > ^ ( ).
 bool ActsOutsideQuotes(wchar_t unit);
 
-// Each two consecutive marks (% or !) in the text, by their positions: where an expansion by name
-// could start and end.
-std::vector<std::pair<std::size_t, std::size_t>> PairsOf(std::wstring_view text, wchar_t mark);
+// Each two consecutive marks (% or !) in the text with a name between, by their positions: where
+// an expansion by name could start and end.
+std::vector<std::pair<std::size_t, std::size_t>> NamedPairsOf(std::wstring_view text, wchar_t mark);
+
+// A parameter's text without its quotes: the name cmd starts for %0.
+std::wstring Unquoted(std::wstring_view parameter);
 
 // What a batch file receives from the command that starts it.
 struct BatchParameters {

@@ -60,12 +60,8 @@ std::optional<List> ReadCmd(std::wstring_view line, SplitRules rules) {
     return std::nullopt;
   // cmd starts a batch file where the name it reads is one.
   const BatchParameters split = SplitBatchParameters(read.command);
-  if (!split.parameters.empty()) {
-    std::wstring program = split.parameters.front();
-    std::erase(program, L'"');
-    if (IsBatchFile(program))
-      return ForwardedList(line, CmdLineKind::kBatchLine, rules);
-  }
+  if (!split.parameters.empty() && IsBatchFile(Unquoted(split.parameters.front())))
+    return ForwardedList(line, CmdLineKind::kBatchLine, rules);
   return SplitCommandLine(read.command, rules);
 }
 

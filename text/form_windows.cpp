@@ -28,7 +28,7 @@ bool OpensQuoted(std::wstring_view argument) {
   if (NeedsQuotes(argument))
     return true;
   for (const wchar_t unit : argument)
-    if (unit == L',' || unit == L';' || unit == L'=' || ActsOutsideQuotes(unit))
+    if (IsParameterDelimiter(unit) || ActsOutsideQuotes(unit))
       return true;
   return false;
 }

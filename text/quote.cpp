@@ -176,10 +176,10 @@ std::string TooLong(const QuotedLine &quoted) {
 
 // The first %NAME% pair in the line that ExpandEnvironmentStrings could expand: a name between.
 std::optional<std::wstring_view> FirstPair(std::wstring_view line) {
-  for (const auto &[start, end] : PairsOf(line, L'%'))
-    if (end > start + 1)
-      return line.substr(start, end - start + 1);
-  return std::nullopt;
+  const auto pairs = NamedPairsOf(line, L'%');
+  if (pairs.empty())
+    return std::nullopt;
+  return line.substr(pairs[0].first, pairs[0].second - pairs[0].first + 1);
 }
 
 } // namespace
