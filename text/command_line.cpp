@@ -8,6 +8,8 @@
 // and stays inside. Element 0 has a rule of its own in each (see the header).
 #include "text/command_line.h"
 
+#include <algorithm>
+
 namespace text {
 
 namespace {
@@ -152,15 +154,15 @@ void AppendArgument(std::wstring &line, std::wstring_view argument) {
   }
 }
 
-bool IsBatchFile(std::wstring_view program) {
-  const std::size_t last = program.find_last_not_of(L". ");
-  if (last == std::wstring_view::npos || last < 3)
-    return false;
-  std::wstring extension(program.substr(last - 3, 4));
-  for (wchar_t &unit : extension)
+bool HasExtension(std::wstring_view program, std::span<const std::wstring_view> extensions) {
+  std::wstring name(program.substr(0, program.find_last_not_of(L". ") + 1));
+  for (wchar_t &unit : name)
     if (unit >= L'A' && unit <= L'Z')
       unit = static_cast<wchar_t>(unit - L'A' + L'a');
-  return extension == L".bat" || extension == L".cmd";
+  return std::any_of(extensions.begin(), extensions.end(),
+                     [&](std::wstring_view extension) { return name.ends_with(extension); });
 }
+
+bool IsBatchFile(std::wstring_view program) { return HasExtension(program, kBatchExtensions); }
 
 } // namespace text

@@ -4,6 +4,7 @@
 #ifndef TARNWHISTLE_TEXT_COMMAND_LINE_H
 #define TARNWHISTLE_TEXT_COMMAND_LINE_H
 
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,8 +49,14 @@ void AppendProgram(std::wstring &line, std::wstring_view program, bool alwaysQuo
 // written \", and the backslashes before a quote or the closing quote doubled.
 void AppendArgument(std::wstring &line, std::wstring_view argument);
 
-// Whether the program is a batch file, which CreateProcess runs through cmd: its name ends in
-// .bat or .cmd, in any case, once the trailing dots and spaces that Windows strips are gone.
+// Whether the program's name ends in one of the extensions, in any case, once the trailing dots
+// and spaces that Windows strips are gone.
+bool HasExtension(std::wstring_view program, std::span<const std::wstring_view> extensions);
+
+// The extensions of batch files, which CreateProcess runs through cmd.
+constexpr std::wstring_view kBatchExtensions[] = {L".bat", L".cmd"};
+
+// Whether the program is a batch file: its name has one of kBatchExtensions.
 bool IsBatchFile(std::wstring_view program);
 
 } // namespace text

@@ -170,20 +170,20 @@ std::wstring Lowered(std::wstring_view text) {
   return lower;
 }
 
-// Whether Windows Script Host runs the program: its name ends in one of the extensions, in any
-// case, once the trailing dots and spaces that Windows strips are gone.
+// Whether Windows Script Host runs the program.
 bool IsScriptHostFile(std::wstring_view program) {
-  const std::wstring name = Lowered(program.substr(0, program.find_last_not_of(L". ") + 1));
-  return std::any_of(std::begin(kScriptHostExtensions), std::end(kScriptHostExtensions),
-                     [&](std::wstring_view extension) { return name.ends_with(extension); });
+  return HasExtension(program, kScriptHostExtensions);
 }
 
 // The end of a lookup that passes over batch files and scripts, which PATHEXT finds for a name
 // without an extension.
 std::wstring ProgramsOnly() {
-  std::wstring text = L" | Microsoft.PowerShell.Core\\Where-Object Extension -NotIn '.bat', '.cmd'";
-  for (const std::wstring_view extension : kScriptHostExtensions)
-    text.append(L", '").append(extension).append(L"'");
+  std::wstring text = L" | Microsoft.PowerShell.Core\\Where-Object Extension -NotIn";
+  using Extensions = std::span<const std::wstring_view>;
+  for (const Extensions extensions :
+       {Extensions(kBatchExtensions), Extensions(kScriptHostExtensions)})
+    for (const std::wstring_view extension : extensions)
+      text.append(text.ends_with(L"'") ? L", '" : L" '").append(extension).append(L"'");
   return text.append(L" | Microsoft.PowerShell.Utility\\Select-Object -First 1)");
 }
 
