@@ -131,7 +131,10 @@ void AppendProgram(std::wstring &line, std::wstring_view program, bool alwaysQuo
 }
 
 void AppendArgument(std::wstring &line, std::wstring_view argument) {
-  const bool quoted = NeedsQuotes(argument);
+  AppendEscaped(line, argument, NeedsQuotes(argument));
+}
+
+void AppendEscaped(std::wstring &line, std::wstring_view argument, bool quoted) {
   if (quoted)
     line.push_back(L'"');
   std::size_t run = 0, written = 0; // backslashes just before i; units written so far

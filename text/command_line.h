@@ -49,6 +49,10 @@ void AppendProgram(std::wstring &line, std::wstring_view program, bool alwaysQuo
 // written \", and the backslashes before a quote or the closing quote doubled.
 void AppendArgument(std::wstring &line, std::wstring_view argument);
 
+// Appends an argument as AppendArgument does, but in quotes only where asked (as an argument that
+// needs quotes must be).
+void AppendEscaped(std::wstring &line, std::wstring_view argument, bool quoted);
+
 // Whether the program's name ends in one of the extensions, in any case, once the trailing dots
 // and spaces that Windows strips are gone.
 bool HasExtension(std::wstring_view program, std::span<const std::wstring_view> extensions);

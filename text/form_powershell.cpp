@@ -87,6 +87,7 @@ constexpr std::wstring_view kLookUp =
 constexpr std::wstring_view kFirst = L" -TotalCount 1)";
 constexpr std::wstring_view kStopParsing = L"--%";
 constexpr std::wstring_view kPattern = L"[]*?`";
+constexpr std::wstring_view kHexDigits = L"0123456789ABCDEF";
 
 // The extensions of the scripts Windows Script Host runs, which PATHEXT lists by default.
 constexpr std::wstring_view kScriptHostExtensions[] = {L".vbs", L".vbe", L".js",
@@ -200,18 +201,17 @@ void AppendSingleQuoted(std::wstring &line, std::wstring_view text) {
 }
 
 void AppendDoubleQuoted(std::wstring &line, std::wstring_view text) {
-  static constexpr wchar_t kHex[] = L"0123456789ABCDEF";
   line.push_back(L'"');
   for (const wchar_t unit : text) {
-    const Escape *escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
-                                        [&](const Escape &e) { return e.unit == unit; });
     if (unit == L'\t' || unit == L'\n' || unit == L'\r') {
+      const Escape *escape = std::find_if(std::begin(kEscapes), std::end(kEscapes),
+                                          [&](const Escape &e) { return e.unit == unit; });
       line.push_back(L'`');
       line.push_back(escape->letter);
     } else if (IsPromptControl(unit)) {
       line.append(L"$([char]0x");
       for (int shift = 12; shift >= 0; shift -= 4)
-        line.push_back(kHex[(unit >> shift) & 0xF]);
+        line.push_back(kHexDigits[(unit >> shift) & 0xF]);
       line.push_back(L')');
     } else {
       if (unit == L'`' || unit == L'$' || IsDoubleQuote(unit))
@@ -268,7 +268,7 @@ std::optional<wchar_t> ReadCharExpression(Cursor &cursor) {
   std::size_t digits = 0;
   for (; digits < 4 && !cursor.AtEnd(); ++digits, ++cursor.at) {
     const wchar_t unit = cursor.text[cursor.at];
-    const std::size_t digit = std::wstring_view(L"0123456789ABCDEF").find(unit);
+    const std::size_t digit = kHexDigits.find(unit);
     if (digit == std::wstring_view::npos)
       break;
     value = value * 16 + static_cast<unsigned>(digit);
@@ -425,25 +425,9 @@ void AppendLegacy(const PowerShellModel &model, std::wstring &line, std::wstring
 
 // As .NET writes an ArgumentList entry.
 void AppendPasted(std::wstring &line, std::wstring_view text) {
-  if (!text.empty() && std::none_of(text.begin(), text.end(), [](wchar_t unit) {
-        return unit == L'"' || IsDotNetWhiteSpace(unit);
-      })) {
-    line.append(text);
-    return;
-  }
-  line.push_back(L'"');
-  std::size_t run = 0;
-  for (const wchar_t unit : text) {
-    if (unit == L'\\') {
-      ++run;
-      continue;
-    }
-    line.append(unit == L'"' ? 2 * run + 1 : run, L'\\');
-    line.push_back(unit);
-    run = 0;
-  }
-  line.append(2 * run, L'\\');
-  line.push_back(L'"');
+  AppendEscaped(line, text, text.empty() || std::any_of(text.begin(), text.end(), [](wchar_t unit) {
+                              return unit == L'"' || IsDotNetWhiteSpace(unit);
+                            }));
 }
 
 bool IsLegacyInWindowsMode(std::wstring_view program) {
@@ -669,8 +653,11 @@ void AppendSpelled(std::wstring &line, const Argument &argument) {
 // The line, or a refusal when a model's command line would be longer than the system takes.
 QuotedLine LengthChecked(std::wstring line, bool batch) {
   const std::size_t limit = batch ? kLongestBatchLine : kLongestCreateProcessLine;
+  const std::optional<ParsedLine> parsed = ParseLine(line);
+  if (!parsed)
+    return {.line = std::move(line)};
   for (const PowerShellModel &model : kModels) {
-    const std::optional<std::wstring> built = PowerShellCommandLine(line, model);
+    const std::optional<std::wstring> built = CommandLine(model, *parsed);
     if (built && built->size() > limit)
       return {.refusal = Refusal::kTooLong,
               .length = built->size(),
