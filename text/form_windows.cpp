@@ -143,9 +143,11 @@ QuotedLine WriteArguments(const List &list) { return WriteWindows(list, false); 
 
 std::optional<List> ReadCreateProcess(std::wstring_view line, SplitRules rules) {
   // CreateProcess finds the program where the recorder's splitter finds element 0.
-  const List program = SplitCommandLine(line, SplitRules::kRecorder);
-  if (!program.empty() && IsBatchFile(program[0]))
+  List recorders = SplitCommandLine(line, SplitRules::kRecorder);
+  if (!recorders.empty() && IsBatchFile(recorders[0]))
     return ForwardedList(line, CmdLineKind::kCommandLine, rules);
+  if (rules == SplitRules::kRecorder)
+    return recorders;
   return SplitCommandLine(line, rules);
 }
 
