@@ -26,10 +26,6 @@ std::string Bracketed(std::wstring_view units, bool byteEscapes) {
   return text;
 }
 
-std::string Arguments(std::size_t count) {
-  return std::to_string(count) + (count == 1 ? " argument" : " arguments");
-}
-
 // "2 readings fit", or at the cap "1000 or more readings fit".
 std::string ReadingsFit(const Reading &reading) {
   return std::to_string(reading.readings) +
@@ -46,7 +42,7 @@ std::string OneReading(const Reading &reading, const WideString &program,
   std::string text;
   if (programsDiffer)
     text.append("program ").append(Bracketed(program, byteEscapes)).append(", ");
-  text += Arguments(arguments.size());
+  text += ArgumentCount(arguments.size());
   for (const WideString &argument : arguments)
     text.append(1, ' ').append(Bracketed(argument, byteEscapes));
   return text;
@@ -132,6 +128,10 @@ std::string JsonBatch(const text::BatchView &batch) {
 
 } // namespace
 
+std::string ArgumentCount(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " argument" : " arguments");
+}
+
 std::string ShownTime(const platform::SYSTEMTIME &time, char separator) {
   char text[48];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d", time.wYear, time.wMonth,
@@ -147,7 +147,7 @@ std::string PlainView(const ShownLog &log, bool byteEscapes) {
   if (log.owner)
     text += "Owner: " + text::Visible(*log.owner, byteEscapes) + "\n";
   AppendListLines(text, reading.program, reading.arguments, byteEscapes);
-  const std::string count = Arguments(reading.arguments.size());
+  const std::string count = ArgumentCount(reading.arguments.size());
   if (!reading.complete) {
     text += count + " so far: the record is cut short (the last line may be incomplete, and no "
                     "ReturnCode line follows).\n";
@@ -173,7 +173,7 @@ std::string PlainListView(const ShownList &shown, bool byteEscapes) {
   if (shown.line)
     text += "Line: " + Bracketed(*shown.line, byteEscapes) + "\n";
   AppendListLines(text, shown.list.program, shown.list.arguments, byteEscapes);
-  text += Arguments(shown.list.arguments.size()) +
+  text += ArgumentCount(shown.list.arguments.size()) +
           (shown.line ? ", as the recorder's splitter reads the line.\n" : ", as given.\n");
   if (shown.runtime)
     text += RuntimeDiffers(*shown.runtime, byteEscapes) + ".\n";
@@ -185,7 +185,7 @@ std::string PlainListView(const ShownList &shown, bool byteEscapes) {
 std::string RuntimeDiffers(const ArgumentList &runtime, bool byteEscapes) {
   std::string text = "A program built with Microsoft's C runtime receives another list: program " +
                      Bracketed(runtime.program, byteEscapes) + ", " +
-                     Arguments(runtime.arguments.size());
+                     ArgumentCount(runtime.arguments.size());
   for (const WideString &argument : runtime.arguments)
     text.append(1, ' ').append(Bracketed(argument, byteEscapes));
   return text;
@@ -253,7 +253,7 @@ std::string FirstDifference(const Reading &reading, const std::vector<WideString
                             bool byteEscapes) {
   const std::vector<WideString> &found = reading.arguments;
   if (!reading.complete)
-    return "the record is cut short after " + Arguments(found.size()) +
+    return "the record is cut short after " + ArgumentCount(found.size()) +
            ", so it cannot show that exactly these arrived";
   if (reading.ambiguous) {
     std::string text = "the log is ambiguous: " + ReadingsFit(reading) +
@@ -286,7 +286,7 @@ std::string ListDifference(const std::vector<WideString> &found,
     if (found[i] != expected[i])
       return text::ArgumentLabel(i + 1) + " differs: expected " +
              Bracketed(expected[i], byteEscapes) + ", found " + Bracketed(found[i], byteEscapes);
-  const std::string counts = " (" + where + " has " + Arguments(found.size()) + ", expected " +
+  const std::string counts = " (" + where + " has " + ArgumentCount(found.size()) + ", expected " +
                              std::to_string(expected.size()) + ")";
   if (found.size() < expected.size())
     return text::ArgumentLabel(found.size() + 1) + " " +

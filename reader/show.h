@@ -27,6 +27,9 @@ struct ShownLog {
 // The width of a time as the views show it, "YYYY-MM-DD hh:mm:ss", while the year has four digits.
 constexpr std::size_t kShownTimeWidth = 19;
 
+// "1 argument", "2 arguments".
+std::string ArgumentCount(std::size_t count);
+
 // The time as the views show it, the date and the time of day apart by the separator.
 std::string ShownTime(const platform::SYSTEMTIME &time, char separator = ' ');
 

@@ -2,7 +2,6 @@
 #include "reader/views.h"
 
 #include "platform/console.h"
-#include "reader/logs.h"
 #include "text/codec.h"
 #include "text/escape.h"
 #include "text/quote.h"
@@ -103,8 +102,7 @@ std::string ListLine(const Session &session, const Subject &subject) {
   const Reading &reading = log.reading;
   std::string what = subject.problem;
   if (what.empty()) {
-    what = std::to_string(reading.arguments.size()) +
-           (reading.arguments.size() == 1 ? " argument" : " arguments");
+    what = ArgumentCount(reading.arguments.size());
     if (!Certain(reading))
       what += !reading.complete   ? ", cut short"
               : reading.ambiguous ? ", ambiguous"
@@ -121,10 +119,10 @@ int CannotShow(Session &session, const Subject &subject) {
   const WideString &file = subject.log->file;
   const bool formNamed = session.options.view == View::kQuote && text::FormNamed(file) &&
                          !fs::exists(platform::PathOf(file));
-  return Complain(session, text::Visible(file, session.byteEscapes) + ": " + subject.problem +
-                               (formNamed ? " (to choose a form, write --quote=" +
-                                                text::Visible(file, session.byteEscapes) + ")"
-                                          : ""));
+  const std::string shown = text::Visible(file, session.byteEscapes);
+  return Complain(session,
+                  shown + ": " + subject.problem +
+                      (formNamed ? " (to choose a form, write --quote=" + shown + ")" : ""));
 }
 
 // -0 and --quote print only the bytes or the line, with no room to say that they might be
