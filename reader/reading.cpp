@@ -579,12 +579,14 @@ std::string Unrecognised(std::string_view bytes) {
   if (bytes.size() > kLargestLog)
     return "larger than any record";
   const std::string_view start = bytes.substr(0, kLineStartBytes);
-  if (bytes.starts_with("\xEF\xBB\xBF"))
+  if (bytes.starts_with(text::kUtf8Mark))
     return "UTF-8 text, not UTF-16" +
-           FirstLine(text::DecodeBytes(bytes.substr(3, kLineStartBytes)), true);
-  if (bytes.starts_with("\xFE\xFF"))
-    return "big-endian UTF-16" +
-           FirstLine(text::UnitsOfBigEndian(bytes.substr(2, kLineStartBytes)), false);
+           FirstLine(text::DecodeBytes(bytes.substr(text::kUtf8Mark.size(), kLineStartBytes)),
+                     true);
+  if (bytes.starts_with(text::kBigEndianMark))
+    return "big-endian UTF-16" + FirstLine(text::UnitsOfBigEndian(bytes.substr(
+                                               text::kBigEndianMark.size(), kLineStartBytes)),
+                                           false);
   const std::string_view mark(reinterpret_cast<const char *>(kByteOrderMark),
                               sizeof kByteOrderMark);
   if (mark.starts_with(bytes.substr(0, mark.size())))

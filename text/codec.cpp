@@ -1,6 +1,8 @@
 // Converting text between code units and bytes.
 #include "text/codec.h"
 
+#include "text/little_endian.h"
+
 #include <algorithm>
 
 namespace text {
@@ -170,15 +172,15 @@ void AppendUtf8(std::string &out, std::uint32_t point) {
 }
 
 std::optional<std::wstring> DecodeText(std::string_view bytes) {
-  const bool little = bytes.starts_with("\xFF\xFE"), big = bytes.starts_with("\xFE\xFF");
+  const bool little = bytes.starts_with(kLittleEndianMark), big = bytes.starts_with(kBigEndianMark);
   if (little || big) {
-    bytes.remove_prefix(2);
+    bytes.remove_prefix(kLittleEndianMark.size());
     if (bytes.size() % 2 != 0)
       return std::nullopt;
     return big ? UnitsOfBigEndian(bytes) : UnitsOfLittleEndian(bytes);
   }
-  if (bytes.starts_with("\xEF\xBB\xBF"))
-    bytes.remove_prefix(3);
+  if (bytes.starts_with(kUtf8Mark))
+    bytes.remove_prefix(kUtf8Mark.size());
   std::wstring units = DecodeBytes(bytes);
   if (std::any_of(units.begin(), units.end(),
                   [](wchar_t unit) { return IsEscapedByte(static_cast<std::uint32_t>(unit)); }))
@@ -199,8 +201,7 @@ std::string LittleEndianBytes(std::wstring_view units) {
 std::wstring UnitsOfLittleEndian(std::string_view bytes) {
   std::wstring units(bytes.size() / 2, L'\0');
   for (std::size_t i = 0; i < units.size(); ++i)
-    units[i] = static_cast<wchar_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                    static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
+    units[i] = LittleEndianUnits{bytes}[i];
   return units;
 }
 

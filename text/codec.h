@@ -47,6 +47,11 @@ void AppendUtf8(std::string &out, std::uint32_t point);
 // other lone surrogate in the three-byte form.
 std::string ReceivedBytes(std::wstring_view units, bool byteEscapes);
 
+// The byte-order marks that open UTF-8, UTF-16LE and UTF-16BE text.
+constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+constexpr std::string_view kLittleEndianMark = "\xFF\xFE";
+constexpr std::string_view kBigEndianMark = "\xFE\xFF";
+
 // Text from a stream: UTF-16 when it opens with a byte-order mark (either order), else UTF-8,
 // whose own mark is dropped. Nothing when it is not valid in its encoding.
 std::optional<std::wstring> DecodeText(std::string_view bytes);
