@@ -559,9 +559,7 @@ std::string LineStart(std::wstring_view units, bool byteEscapes) {
   for (std::size_t shown = 0, length = 0; end < line.size() && shown < kShownCharacters;
        end += length, ++shown)
     text::CodePointAt(line, end, &length);
-  std::string shown = "[";
-  shown += text::Visible(line.substr(0, end), byteEscapes);
-  shown += "]";
+  std::string shown = text::Bracketed(line.substr(0, end), byteEscapes);
   if (end < line.size())
     shown += kEllipsis;
   return shown;

@@ -13,19 +13,6 @@ namespace reader {
 
 namespace {
 
-// Appends the units, escaped, between [ and ].
-void AppendBracketed(std::string &out, std::wstring_view units, bool byteEscapes) {
-  out.push_back('[');
-  text::AppendVisible(out, units, byteEscapes);
-  out.push_back(']');
-}
-
-std::string Bracketed(std::wstring_view units, bool byteEscapes) {
-  std::string text;
-  AppendBracketed(text, units, byteEscapes);
-  return text;
-}
-
 // "2 readings fit", or at the cap "1000 or more readings fit".
 std::string ReadingsFit(const Reading &reading) {
   return std::to_string(reading.readings) +
@@ -41,10 +28,10 @@ std::string OneReading(const Reading &reading, const WideString &program,
                   [&](const ArgumentList &other) { return other.program != program; });
   std::string text;
   if (programsDiffer)
-    text.append("program ").append(Bracketed(program, byteEscapes)).append(", ");
+    text.append("program ").append(text::Bracketed(program, byteEscapes)).append(", ");
   text += ArgumentCount(arguments.size());
   for (const WideString &argument : arguments)
-    text.append(1, ' ').append(Bracketed(argument, byteEscapes));
+    text.append(1, ' ').append(text::Bracketed(argument, byteEscapes));
   return text;
 }
 
@@ -52,11 +39,11 @@ std::string OneReading(const Reading &reading, const WideString &program,
 void AppendListLines(std::string &text, const WideString &program,
                      const std::vector<WideString> &arguments, bool byteEscapes) {
   text.append("Program: ");
-  AppendBracketed(text, program, byteEscapes);
+  text::AppendBracketed(text, program, byteEscapes);
   text.push_back('\n');
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     text.append(text::ArgumentLabel(i + 1)).push_back(' ');
-    AppendBracketed(text, arguments[i], byteEscapes);
+    text::AppendBracketed(text, arguments[i], byteEscapes);
     text.push_back('\n');
   }
 }
@@ -105,9 +92,9 @@ std::string BatchLines(const text::BatchView &batch, bool byteEscapes) {
     text.append("%")
         .append(std::to_string(i))
         .append(" ")
-        .append(Bracketed(batch.parameters[i], byteEscapes))
+        .append(text::Bracketed(batch.parameters[i], byteEscapes))
         .append("\n");
-  text.append("%* ").append(Bracketed(batch.rest, byteEscapes)).append("\n");
+  text.append("%* ").append(text::Bracketed(batch.rest, byteEscapes)).append("\n");
   for (const std::wstring &warning : batch.warnings)
     text.append("Warning: ").append(text::Visible(warning, byteEscapes)).append("\n");
   return text;
@@ -171,7 +158,7 @@ std::string PlainView(const ShownLog &log, bool byteEscapes) {
 std::string PlainListView(const ShownList &shown, bool byteEscapes) {
   std::string text;
   if (shown.line)
-    text += "Line: " + Bracketed(*shown.line, byteEscapes) + "\n";
+    text += "Line: " + text::Bracketed(*shown.line, byteEscapes) + "\n";
   AppendListLines(text, shown.list.program, shown.list.arguments, byteEscapes);
   text += ArgumentCount(shown.list.arguments.size()) +
           (shown.line ? ", as the recorder's splitter reads the line.\n" : ", as given.\n");
@@ -184,10 +171,10 @@ std::string PlainListView(const ShownList &shown, bool byteEscapes) {
 
 std::string RuntimeDiffers(const ArgumentList &runtime, bool byteEscapes) {
   std::string text = "A program built with Microsoft's C runtime receives another list: program " +
-                     Bracketed(runtime.program, byteEscapes) + ", " +
+                     text::Bracketed(runtime.program, byteEscapes) + ", " +
                      ArgumentCount(runtime.arguments.size());
   for (const WideString &argument : runtime.arguments)
-    text.append(1, ' ').append(Bracketed(argument, byteEscapes));
+    text.append(1, ' ').append(text::Bracketed(argument, byteEscapes));
   return text;
 }
 
@@ -285,15 +272,16 @@ std::string ListDifference(const std::vector<WideString> &found,
   for (std::size_t i = 0; i < found.size() && i < expected.size(); ++i)
     if (found[i] != expected[i])
       return text::ArgumentLabel(i + 1) + " differs: expected " +
-             Bracketed(expected[i], byteEscapes) + ", found " + Bracketed(found[i], byteEscapes);
+             text::Bracketed(expected[i], byteEscapes) + ", found " +
+             text::Bracketed(found[i], byteEscapes);
   const std::string counts = " (" + where + " has " + ArgumentCount(found.size()) + ", expected " +
                              std::to_string(expected.size()) + ")";
   if (found.size() < expected.size())
     return text::ArgumentLabel(found.size() + 1) + " " +
-           Bracketed(expected[found.size()], byteEscapes) + " is missing" + counts;
+           text::Bracketed(expected[found.size()], byteEscapes) + " is missing" + counts;
   if (found.size() > expected.size())
     return text::ArgumentLabel(expected.size() + 1) + " " +
-           Bracketed(found[expected.size()], byteEscapes) + " was not expected" + counts;
+           text::Bracketed(found[expected.size()], byteEscapes) + " was not expected" + counts;
   return "";
 }
 

@@ -102,6 +102,18 @@ std::string JsonString(std::wstring_view units) {
   return out;
 }
 
+void AppendBracketed(std::string &out, std::wstring_view units, bool byteEscapes) {
+  out.push_back('[');
+  AppendVisible(out, units, byteEscapes);
+  out.push_back(']');
+}
+
+std::string Bracketed(std::wstring_view units, bool byteEscapes) {
+  std::string text;
+  AppendBracketed(text, units, byteEscapes);
+  return text;
+}
+
 std::string ArgumentLabel(std::size_t index) { return "ARG[" + std::to_string(index) + "]"; }
 
 std::string ElementName(std::size_t element) {

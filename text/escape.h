@@ -18,6 +18,10 @@ std::string Visible(std::wstring_view units, bool byteEscapes);
 // The same appended to out, where a big view is built: each copy of it would add to its peak.
 void AppendVisible(std::string &out, std::wstring_view units, bool byteEscapes);
 
+// The units, escaped as Visible does, between [ and ]: how the views show a text.
+void AppendBracketed(std::string &out, std::wstring_view units, bool byteEscapes);
+std::string Bracketed(std::wstring_view units, bool byteEscapes);
+
 // The text as a JSON string, quotes included: the controls, U+2028, U+2029 and lone surrogates
 // escaped, everything else as UTF-8.
 std::string JsonString(std::wstring_view units);
