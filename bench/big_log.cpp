@@ -6,6 +6,7 @@
 // Writes the record, as the recorder would write it, of about BYTES bytes, and prints how many
 // arguments (plain) or forged lines it holds.
 #include "reader/reading.h"
+#include "recorder/record.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -21,7 +22,8 @@ using reader::RecordBytes;
 
 // The units a line of the record takes besides its value: "ARG[", the index, "] = ", CR LF.
 std::size_t LineUnits(std::size_t index, std::size_t valueUnits) {
-  return std::to_wstring(index).size() + valueUnits + 10;
+  return recorder::kArgumentLinePrefix.size() + std::to_wstring(index).size() +
+         recorder::kArgumentValueSeparator.size() + valueUnits + recorder::kLineEnd.size();
 }
 
 std::vector<WideString> Plain(std::size_t bytes) {
@@ -41,7 +43,11 @@ std::vector<WideString> Plain(std::size_t bytes) {
 std::vector<WideString> Forged(std::size_t bytes, std::size_t &lines) {
   WideString argument = L"a b";
   for (lines = 0; (argument.size() + 40) * 2 < bytes; ++lines)
-    argument += L"\r\nARG[" + std::to_wstring(lines + 2) + L"] = x";
+    argument.append(recorder::kLineEnd)
+        .append(recorder::kArgumentLinePrefix)
+        .append(std::to_wstring(lines + 2))
+        .append(recorder::kArgumentValueSeparator)
+        .append(L"x");
   return {argument};
 }
 
